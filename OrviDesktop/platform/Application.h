@@ -1,0 +1,51 @@
+#pragma once
+
+#include "platform/Menu.h"
+
+namespace orvi {
+
+enum class TerminateReply { cancel = 0, now = 1, later = 2 };
+
+enum class ActivationPolicy { regular = 0, accessory = 1, prohibited = 2 };
+
+// What the application object reports to the program. All calls arrive on
+// the main thread, from the event loop.
+class ApplicationDelegate {
+public:
+    virtual ~ApplicationDelegate() = default;
+
+    // Once, when the event loop has started and the program may build its UI.
+    virtual void applicationDidFinishLaunching() = 0;
+    // The program was launched again while running (a second launch, a click
+    // on its launcher). The answer tells whether the program handled it.
+    virtual bool applicationShouldHandleReopen(bool hasVisibleWindows) = 0;
+    // Asked on every termination request before anything is torn down.
+    virtual TerminateReply applicationShouldTerminate() = 0;
+    // Once, after a termination request was answered `now`, before the event
+    // loop returns.
+    virtual void applicationWillTerminate() = 0;
+};
+
+// The process's application object: its event loop, its activation and its
+// termination.
+class Application {
+public:
+    virtual ~Application() = default;
+
+    // Not owned; must outlive the event loop.
+    virtual void setDelegate(ApplicationDelegate*) = 0;
+    // Runs the event loop on the calling (main) thread until the application
+    // terminates. Returns the process's exit status.
+    virtual int run() = 0;
+
+    virtual void setActivationPolicy(ActivationPolicy) = 0;
+    virtual void setMainMenu(const Menu&) = 0;
+    virtual void unhide() = 0;
+    virtual void activateIgnoringOtherApps(bool) = 0;
+    // Asks the delegate, and when it answers `now`, tells it the application
+    // will terminate and stops the event loop. Safe to call from inside any
+    // callback; a second request while terminating is ignored.
+    virtual void terminate() = 0;
+};
+
+} // namespace orvi

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace orvi {
+
+using Bytes = std::vector<uint8_t>;
+
+// Whole-file access by absolute path. Failures are answered with nothing or
+// false and are left to the caller to drop.
+class FileSystem {
+public:
+    virtual ~FileSystem() = default;
+
+    virtual bool fileExists(const std::string& path) const = 0;
+    virtual bool directoryExists(const std::string& path) const = 0;
+    virtual std::optional<Bytes> readFile(const std::string& path) const = 0;
+    // Writes to a temporary file beside `path`, flushes it to the disk and
+    // renames it over `path`, so readers see the old or the new content, never
+    // a mix. The new file gets `mode`.
+    virtual bool writeFileAtomically(const std::string& path, const Bytes&, uint32_t mode) = 0;
+    // Creates the folder and its missing parents with `mode`; true when it
+    // exists afterwards.
+    virtual bool createDirectories(const std::string& path, uint32_t mode) = 0;
+    // Fails when `to` exists.
+    virtual bool moveItem(const std::string& from, const std::string& to) = 0;
+};
+
+} // namespace orvi

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace orvi {
+
+// Where the running program is. On Linux the bundle folder is the folder of
+// the running executable and its resources folder is the data folder installed
+// beside it (<prefix>/share/orvi-desktop for <prefix>/bin/orvi-desktop).
+class MainBundle {
+public:
+    virtual ~MainBundle() = default;
+
+    virtual std::string bundlePath() const = 0;
+    virtual std::optional<std::string> resourcePath() const = 0;
+    // The absolute path of the running executable.
+    virtual std::string executablePath() const = 0;
+    // The folder that holds the user's configuration ($XDG_CONFIG_HOME).
+    virtual std::string userConfigDirectory() const = 0;
+};
+
+} // namespace orvi

@@ -1,0 +1,89 @@
+#pragma once
+
+#include "platform/Json.h"
+#include "platform/View.h"
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace orvi {
+
+// A message the page posted with window.webkit.messageHandlers.<name>.postMessage.
+struct ScriptMessage {
+    std::string name;
+    // The posted value as JSON; null for a value JSON cannot express.
+    JsonValue body;
+};
+
+// Receives the messages the page posts under one name. Called on the main
+// thread.
+class ScriptMessageHandler {
+public:
+    virtual ~ScriptMessageHandler() = default;
+    virtual void didReceiveScriptMessage(const ScriptMessage&) = 0;
+};
+
+enum class UserScriptInjectionTime { atDocumentStart = 0, atDocumentEnd = 1 };
+
+// The scripts and message handlers of the pages a web view shows.
+class UserContentController {
+public:
+    virtual ~UserContentController() = default;
+
+    virtual void addUserScript(
+        const std::string& source, UserScriptInjectionTime, bool forMainFrameOnly)
+        = 0;
+    // The handler is not owned and must stay alive while registered. One
+    // handler per name: remove the old one before adding another.
+    virtual void addScriptMessageHandler(ScriptMessageHandler&, const std::string& name) = 0;
+    virtual void removeScriptMessageHandlerForName(const std::string& name) = 0;
+};
+
+// How a web view is made. Set everything before making the web view.
+class WebViewConfiguration {
+public:
+    virtual ~WebViewConfiguration() = default;
+
+    virtual void setAllowsContentJavaScript(bool) = 0;
+    // False lets audio and video start without a click or key press.
+    virtual void setMediaPlaybackRequiresUserAction(bool) = 0;
+    // Camera and microphone access for pages (navigator.mediaDevices).
+    virtual void setMediaStreamEnabled(bool) = 0;
+    virtual UserContentController& userContentController() = 0;
+};
+
+enum class MediaCaptureType { camera = 0, microphone = 1, cameraAndMicrophone = 2, other = 3 };
+
+enum class PermissionDecision { prompt = 0, grant = 1, deny = 2 };
+
+// Requests of the page that need the program's judgement. Main thread only.
+class WebUIDelegate {
+public:
+    virtual ~WebUIDelegate() = default;
+
+    // The handler must be called exactly once. `prompt` hands the question to
+    // the user.
+    virtual void requestMediaCapturePermission(const std::string& origin, MediaCaptureType,
+        std::function<void(PermissionDecision)> decisionHandler)
+        = 0;
+};
+
+class WebView : public View {
+public:
+    // Paint nothing where the page paints nothing, so the window shows through.
+    virtual void setDrawsBackground(bool) = 0;
+    // Not owned; may be null.
+    virtual void setUIDelegate(WebUIDelegate*) = 0;
+
+    // Loads the text as an HTML document; relative references resolve
+    // against `baseURL` (a file URL of a folder), or nothing when absent.
+    virtual void loadHTMLString(const std::string& html, const std::optional<std::string>& baseURL)
+        = 0;
+    // Runs the script in the page without waiting; results and errors are
+    // dropped.
+    virtual void evaluateJavaScript(const std::string& script) = 0;
+};
+
+} // namespace orvi
