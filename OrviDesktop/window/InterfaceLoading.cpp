@@ -1,0 +1,83 @@
+#include "window/OrviWindowController.h"
+
+#include "platform/Base64.h"
+#include "platform/URL.h"
+#include "window/PageContract.h"
+
+#include <unistr.h>
+
+namespace orvi {
+
+namespace {
+
+bool isValidUTF8(const Bytes& bytes)
+{
+    return !u8_check(bytes.data(), bytes.size());
+}
+
+void replaceAll(std::string& text, std::string_view token, const std::string& replacement)
+{
+    size_t position = 0;
+    while ((position = text.find(token, position)) != std::string::npos) {
+        text.replace(position, token.size(), replacement);
+        position += replacement.size();
+    }
+}
+
+std::string folderOf(const std::string& path)
+{
+    auto slash = path.rfind('/');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash);
+}
+
+} // namespace
+
+// Looks in the resource bundle's "Resources" folder, then in the program's
+// resources folder: in the bundle kept there (its "Resources" folder, then its
+// top level), then at the resources folder's top level.
+std::optional<std::string> OrviWindowController::resourceURL(
+    const std::string& named, const std::string& extension)
+{
+    if (auto path = m_resources.pathForResource(named, extension, "Resources"))
+        return path;
+
+    auto resources = m_platform.mainBundle().resourcePath();
+    if (!resources)
+        return std::nullopt;
+    std::string fileName = named + "." + extension;
+    std::string bundle = *resources + "/" + ResourceBundle::folderName + "/";
+    for (const std::string& candidate :
+        { bundle + "Resources/" + fileName, bundle + fileName, *resources + "/" + fileName }) {
+        if (m_platform.fileSystem().fileExists(candidate))
+            return candidate;
+    }
+    return std::nullopt;
+}
+
+// A page that cannot be found or read gives way to the fallback page; a face
+// image that cannot be read leaves the placeholders as they are. Neither is
+// reported: the station shows what it can.
+void OrviWindowController::loadInterface()
+{
+    auto& fileSystem = m_platform.fileSystem();
+
+    auto pagePath = resourceURL(std::string(PageContract::interfacePageName),
+        std::string(PageContract::interfacePageExtension));
+    auto pageBytes = pagePath ? fileSystem.readFile(*pagePath) : std::nullopt;
+    if (!pageBytes || !isValidUTF8(*pageBytes)) {
+        webView->loadHTMLString(std::string(PageContract::fallbackPage), std::nullopt);
+        return;
+    }
+    std::string page(pageBytes->begin(), pageBytes->end());
+
+    if (auto facePath = resourceURL(std::string(PageContract::faceImageName),
+            std::string(PageContract::faceImageExtension))) {
+        if (auto face = fileSystem.readFile(*facePath))
+            replaceAll(page, PageContract::facePlaceholder,
+                std::string(PageContract::faceDataURLPrefix) + base64Encode(*face));
+    }
+
+    webView->loadHTMLString(page, fileURLForDirectory(folderOf(*pagePath)));
+}
+
+} // namespace orvi

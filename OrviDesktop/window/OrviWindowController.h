@@ -1,0 +1,70 @@
+#pragma once
+
+#include "platform/Platform.h"
+#include "window/ResourceBundle.h"
+
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace orvi {
+
+// Owns the assistant window, the web view that fills it and, from the first
+// collapse on, the bubble panel. There is one per process; it is made when
+// launching finishes and lives until the process ends. Main thread only.
+//
+// It is the window's delegate, the page's message handler under "orvi" and
+// the web view's UI delegate. It handles no navigation callback: every
+// navigation takes the platform's default course.
+class OrviWindowController final : public WindowDelegate,
+                                   public ScriptMessageHandler,
+                                   public WebUIDelegate {
+public:
+    // Configures the web view, makes and places the window and starts loading
+    // the interface. The window comes on screen only with showMainWindow.
+    // `buildTimeBundlePath` is where the build put the resource bundle.
+    OrviWindowController(Platform&, std::string buildTimeBundlePath);
+    ~OrviWindowController() override;
+
+    // A controller is never copied, restored from an archive or made around a
+    // window made elsewhere.
+    OrviWindowController(const OrviWindowController&) = delete;
+    OrviWindowController& operator=(const OrviWindowController&) = delete;
+
+    // The per-user guest member identifier, made and stored on first use.
+    static std::string memberID(UserDefaults&);
+
+    // Brings the assistant back: the bubble goes, the window takes the whole
+    // visible frame (`maximize`) or the frame it had before its last collapse,
+    // comes forward with the application active, and the page resumes.
+    void showMainWindow(bool maximize);
+
+    const Window& window() const { return *m_window; }
+    const std::optional<Rect>& savedExpandedFrame() const { return expandedFrame; }
+
+    // WindowDelegate
+    bool windowShouldClose() override;
+    void windowDidMiniaturize() override;
+
+    // ScriptMessageHandler
+    void didReceiveScriptMessage(const ScriptMessage&) override;
+
+    // WebUIDelegate
+    void requestMediaCapturePermission(const std::string& origin, MediaCaptureType,
+        std::function<void(PermissionDecision)> decisionHandler) override;
+
+private:
+    void loadInterface();
+    std::optional<std::string> resourceURL(const std::string& named, const std::string& extension);
+
+    Platform& m_platform;
+    ResourceBundle m_resources;
+    std::unique_ptr<WebViewConfiguration> m_configuration;
+
+    std::unique_ptr<WebView> webView;
+    std::unique_ptr<Window> bubblePanel;
+    std::optional<Rect> expandedFrame;
+    std::unique_ptr<Window> m_window;
+};
+
+} // namespace orvi
