@@ -1,0 +1,16 @@
+#include "app/AppDelegate.h"
+#include "app/AppIdentifier.h"
+#include "platform/gtk/GtkPlatform.h"
+
+// The one place that names the Linux backend: it builds the platform and hands
+// it to the application delegate, then runs the event loop until the program
+// quits.
+int main()
+{
+    orvi::gtk::GtkPlatform platform(orvi::appIdentifier);
+    orvi::AppDelegate delegate(platform, ORVI_BUILD_TIME_BUNDLE_PATH);
+    platform.application().setDelegate(&delegate);
+    platform.application().run();
+    platform.application().setDelegate(nullptr);
+    return 0;
+}

@@ -1,0 +1,97 @@
+#include "platform/gtk/ApplicationGtk.h"
+
+#include <gdk/gdkx.h>
+#include <glib-unix.h>
+
+namespace orvi::gtk {
+
+ApplicationGtk::ApplicationGtk(const std::string& applicationID)
+{
+    // The window placement the program relies on needs X11; under Wayland it
+    // runs through XWayland.
+    gdk_set_allowed_backends("x11");
+    m_application = gtk_application_new(applicationID.c_str(), G_APPLICATION_DEFAULT_FLAGS);
+    g_signal_connect(m_application, "startup", G_CALLBACK(startup), this);
+    g_signal_connect(m_application, "activate", G_CALLBACK(activate), this);
+}
+
+ApplicationGtk::~ApplicationGtk()
+{
+    g_signal_handlers_disconnect_by_data(m_application, this);
+    g_object_unref(m_application);
+}
+
+int ApplicationGtk::run()
+{
+    // The command line is not read: a second launch with any arguments only
+    // brings the running assistant forward.
+    return g_application_run(G_APPLICATION(m_application), 0, nullptr);
+}
+
+void ApplicationGtk::startup(GApplication* application, ApplicationGtk* self)
+{
+    // The program keeps running whatever its windows do; only terminate()
+    // ends it.
+    g_application_hold(application);
+
+    // A request from the system to stop goes the same way as the menu's quit.
+    auto onSignal = +[](gpointer data) -> gboolean {
+        static_cast<ApplicationGtk*>(data)->terminate();
+        return G_SOURCE_CONTINUE;
+    };
+    g_unix_signal_add(SIGTERM, onSignal, self);
+    g_unix_signal_add(SIGINT, onSignal, self);
+    g_unix_signal_add(SIGHUP, onSignal, self);
+}
+
+void ApplicationGtk::activate(GApplication* application, ApplicationGtk* self)
+{
+    if (!self->m_delegate || self->m_terminating)
+        return;
+    if (!self->m_launched) {
+        self->m_launched = true;
+        self->m_delegate->applicationDidFinishLaunching();
+        return;
+    }
+    bool hasVisibleWindows = false;
+    for (GList* window = gtk_application_get_windows(GTK_APPLICATION(application)); window;
+         window = window->next)
+        hasVisibleWindows |= gtk_widget_get_visible(GTK_WIDGET(window->data));
+    self->m_delegate->applicationShouldHandleReopen(hasVisibleWindows);
+}
+
+// Every application on Linux has its windows in the task switcher; there is
+// no other policy to set.
+void ApplicationGtk::setActivationPolicy(ActivationPolicy) { }
+
+void ApplicationGtk::setMainMenu(const Menu&) { }
+
+// Linux has no application-wide hiding, so there is nothing to undo.
+void ApplicationGtk::unhide() { }
+
+// The front window of the application takes the focus, without waiting for a
+// user event.
+void ApplicationGtk::activateIgnoringOtherApps(bool)
+{
+    GtkWindow* window = gtk_application_get_active_window(m_application);
+    if (!window || !gtk_widget_get_visible(GTK_WIDGET(window))
+        || !gtk_window_get_accept_focus(window))
+        return;
+    GdkWindow* gdkWindow = gtk_widget_get_window(GTK_WIDGET(window));
+    if (gdkWindow && GDK_IS_X11_WINDOW(gdkWindow))
+        gtk_window_present_with_time(window, gdk_x11_get_server_time(gdkWindow));
+}
+
+void ApplicationGtk::terminate()
+{
+    if (m_terminating)
+        return;
+    if (m_delegate && m_delegate->applicationShouldTerminate() != TerminateReply::now)
+        return;
+    m_terminating = true;
+    if (m_delegate)
+        m_delegate->applicationWillTerminate();
+    g_application_quit(G_APPLICATION(m_application));
+}
+
+} // namespace orvi::gtk

@@ -1,0 +1,100 @@
+#include "platform/gtk/GtkPlatform.h"
+
+#include "platform/FileUserDefaults.h"
+#include "platform/gtk/ApplicationGtk.h"
+#include "platform/gtk/FileSystemGLib.h"
+#include "platform/gtk/KeepAwake.h"
+#include "platform/gtk/MainBundleLinux.h"
+#include "platform/gtk/MainQueueGLib.h"
+#include "platform/gtk/ScreenGtk.h"
+#include "platform/gtk/WebViewGtk.h"
+#include "platform/gtk/WindowGtk.h"
+#include "platform/gtk/WorkspaceGtk.h"
+
+namespace orvi::gtk {
+
+struct GtkPlatform::Services {
+    explicit Services(const std::string& applicationID)
+        : applicationID(applicationID)
+        , application(applicationID)
+        , keepAwake(application.gtkApplication(), applicationID)
+    {
+    }
+
+    std::string applicationID;
+    ApplicationGtk application;
+    ScreenGtk screen;
+    KeepAwake keepAwake;
+    MainQueueGLib mainQueue;
+    WorkspaceGtk workspace;
+    FileSystemGLib fileSystem;
+    MainBundleLinux mainBundle;
+    // Read on first use, so a second launch that only hands over to the
+    // running program never touches the file.
+    std::unique_ptr<FileUserDefaults> userDefaults;
+};
+
+GtkPlatform::GtkPlatform(const std::string& applicationID)
+    : m_services(std::make_unique<Services>(applicationID))
+{
+}
+
+GtkPlatform::~GtkPlatform() = default;
+
+Application& GtkPlatform::application()
+{
+    return m_services->application;
+}
+Screen& GtkPlatform::screen()
+{
+    return m_services->screen;
+}
+ProcessInfo& GtkPlatform::processInfo()
+{
+    return m_services->keepAwake;
+}
+MainQueue& GtkPlatform::mainQueue()
+{
+    return m_services->mainQueue;
+}
+Workspace& GtkPlatform::workspace()
+{
+    return m_services->workspace;
+}
+FileSystem& GtkPlatform::fileSystem()
+{
+    return m_services->fileSystem;
+}
+MainBundle& GtkPlatform::mainBundle()
+{
+    return m_services->mainBundle;
+}
+
+// $XDG_CONFIG_HOME/<application id>/defaults.json
+UserDefaults& GtkPlatform::userDefaults()
+{
+    if (!m_services->userDefaults) {
+        std::string path = m_services->mainBundle.userConfigDirectory() + "/"
+            + m_services->applicationID + "/defaults.json";
+        m_services->userDefaults = std::make_unique<FileUserDefaults>(m_services->fileSystem, path);
+    }
+    return *m_services->userDefaults;
+}
+
+std::unique_ptr<Window> GtkPlatform::makeWindow(const Rect& contentRect, uint32_t styleMask)
+{
+    return std::make_unique<WindowGtk>(
+        m_services->application.gtkApplication(), contentRect, styleMask);
+}
+
+std::unique_ptr<WebViewConfiguration> GtkPlatform::makeWebViewConfiguration()
+{
+    return std::make_unique<WebViewConfigurationGtk>();
+}
+
+std::unique_ptr<WebView> GtkPlatform::makeWebView(WebViewConfiguration& configuration)
+{
+    return std::make_unique<WebViewGtk>(static_cast<WebViewConfigurationGtk&>(configuration));
+}
+
+} // namespace orvi::gtk

@@ -1,0 +1,228 @@
+#include "platform/gtk/KeepAwake.h"
+
+#include <X11/extensions/scrnsaver.h>
+#include <gdk/gdkx.h>
+#include <gio/gunixfdlist.h>
+#include <unistd.h>
+
+#include <memory>
+
+namespace orvi::gtk {
+
+namespace {
+
+// Long enough for a busy bus, short enough that a hung service is given up
+// on; nothing waits for it in any case.
+constexpr int busCallTimeoutMilliseconds = 10000;
+
+// What one activity holds. Shared with the D-Bus callbacks, which may come
+// back after the activity ended (or after the token is gone).
+struct Inhibitions {
+    std::string who;
+    std::string reason;
+    bool keepDisplayAwake { false };
+    bool keepSystemAwake { false };
+    bool ended { false };
+
+    int logindDescriptor { -1 };
+    GDBusConnection* sessionBus { nullptr };
+    guint32 screenSaverCookie { 0 };
+    bool screenSaverInhibited { false };
+    GtkApplication* application { nullptr };
+    guint applicationCookie { 0 };
+    Display* xDisplay { nullptr };
+
+    ~Inhibitions()
+    {
+        if (sessionBus)
+            g_object_unref(sessionBus);
+        if (application)
+            g_object_unref(application);
+    }
+};
+
+using SharedInhibitions = std::shared_ptr<Inhibitions>;
+
+// Async callbacks carry a heap copy of the shared pointer.
+SharedInhibitions* carry(const SharedInhibitions& inhibitions)
+{
+    return new SharedInhibitions(inhibitions);
+}
+
+SharedInhibitions take(gpointer data)
+{
+    auto* carried = static_cast<SharedInhibitions*>(data);
+    SharedInhibitions inhibitions = std::move(*carried);
+    delete carried;
+    return inhibitions;
+}
+
+void logindInhibited(GObject* source, GAsyncResult* result, gpointer data)
+{
+    SharedInhibitions inhibitions = take(data);
+    GUnixFDList* descriptors = nullptr;
+    GVariant* reply = g_dbus_connection_call_with_unix_fd_list_finish(
+        G_DBUS_CONNECTION(source), &descriptors, result, nullptr);
+    if (reply)
+        g_variant_unref(reply);
+    if (!descriptors)
+        return;
+    // Stealing them leaves the list without its own copies, so closing ours
+    // really ends the inhibitor.
+    gint count = 0;
+    gint* stolen = g_unix_fd_list_steal_fds(descriptors, &count);
+    g_object_unref(descriptors);
+    for (gint i = 1; i < count; ++i)
+        close(stolen[i]);
+    int descriptor = count > 0 ? stolen[0] : -1;
+    g_free(stolen);
+    if (descriptor < 0)
+        return;
+    if (inhibitions->ended)
+        close(descriptor);
+    else
+        inhibitions->logindDescriptor = descriptor;
+}
+
+void systemBusReady(GObject*, GAsyncResult* result, gpointer data)
+{
+    SharedInhibitions inhibitions = take(data);
+    GDBusConnection* bus = g_bus_get_finish(result, nullptr);
+    if (!bus)
+        return;
+    if (!inhibitions->ended) {
+        std::string what = inhibitions->keepDisplayAwake ? "idle:sleep" : "sleep";
+        g_dbus_connection_call_with_unix_fd_list(bus, "org.freedesktop.login1",
+            "/org/freedesktop/login1", "org.freedesktop.login1.Manager", "Inhibit",
+            g_variant_new("(ssss)", what.c_str(), inhibitions->who.c_str(),
+                inhibitions->reason.c_str(), "block"),
+            G_VARIANT_TYPE("(h)"), G_DBUS_CALL_FLAGS_NO_AUTO_START, busCallTimeoutMilliseconds,
+            nullptr, nullptr, logindInhibited, carry(inhibitions));
+    }
+    g_object_unref(bus);
+}
+
+void sendUnInhibit(Inhibitions& inhibitions)
+{
+    g_dbus_connection_call(inhibitions.sessionBus, "org.freedesktop.ScreenSaver",
+        "/org/freedesktop/ScreenSaver", "org.freedesktop.ScreenSaver", "UnInhibit",
+        g_variant_new("(u)", inhibitions.screenSaverCookie), nullptr,
+        G_DBUS_CALL_FLAGS_NO_AUTO_START, busCallTimeoutMilliseconds, nullptr, nullptr, nullptr);
+    // The process may exit right after this; make sure the call has left.
+    g_dbus_connection_flush_sync(inhibitions.sessionBus, nullptr, nullptr);
+}
+
+void screenSaverInhibited(GObject* source, GAsyncResult* result, gpointer data)
+{
+    SharedInhibitions inhibitions = take(data);
+    GVariant* reply = g_dbus_connection_call_finish(G_DBUS_CONNECTION(source), result, nullptr);
+    if (!reply)
+        return;
+    g_variant_get(reply, "(u)", &inhibitions->screenSaverCookie);
+    g_variant_unref(reply);
+    inhibitions->screenSaverInhibited = true;
+    if (inhibitions->ended) {
+        sendUnInhibit(*inhibitions);
+        inhibitions->screenSaverInhibited = false;
+    }
+}
+
+void sessionBusReady(GObject*, GAsyncResult* result, gpointer data)
+{
+    SharedInhibitions inhibitions = take(data);
+    GDBusConnection* bus = g_bus_get_finish(result, nullptr);
+    if (!bus)
+        return;
+    inhibitions->sessionBus = bus;
+    if (inhibitions->ended)
+        return;
+    g_dbus_connection_call(bus, "org.freedesktop.ScreenSaver", "/org/freedesktop/ScreenSaver",
+        "org.freedesktop.ScreenSaver", "Inhibit",
+        g_variant_new("(ss)", inhibitions->who.c_str(), inhibitions->reason.c_str()),
+        G_VARIANT_TYPE("(u)"), G_DBUS_CALL_FLAGS_NO_AUTO_START, busCallTimeoutMilliseconds, nullptr,
+        screenSaverInhibited, carry(inhibitions));
+}
+
+class KeepAwakeToken final : public ActivityToken {
+public:
+    explicit KeepAwakeToken(SharedInhibitions inhibitions)
+        : inhibitions(std::move(inhibitions))
+    {
+    }
+    SharedInhibitions inhibitions;
+};
+
+} // namespace
+
+KeepAwake::KeepAwake(GtkApplication* application, std::string who)
+    : m_application(application)
+    , m_who(std::move(who))
+{
+}
+
+std::unique_ptr<ActivityToken> KeepAwake::beginActivity(uint64_t options, const std::string& reason)
+{
+    auto inhibitions = std::make_shared<Inhibitions>();
+    inhibitions->who = m_who;
+    inhibitions->reason = reason;
+    inhibitions->keepDisplayAwake = options & ActivityOptions::idleDisplaySleepDisabled;
+    inhibitions->keepSystemAwake = options & ActivityOptions::idleSystemSleepDisabled;
+    if (!inhibitions->keepDisplayAwake && !inhibitions->keepSystemAwake)
+        return std::make_unique<KeepAwakeToken>(std::move(inhibitions));
+
+    g_bus_get(G_BUS_TYPE_SYSTEM, nullptr, systemBusReady, carry(inhibitions));
+    if (inhibitions->keepDisplayAwake)
+        g_bus_get(G_BUS_TYPE_SESSION, nullptr, sessionBusReady, carry(inhibitions));
+
+    // GTK talks to the session manager or the portal itself, when either is
+    // on the session bus.
+    if (m_application && g_application_get_is_registered(G_APPLICATION(m_application))) {
+        auto flags = static_cast<GtkApplicationInhibitFlags>(
+            (inhibitions->keepDisplayAwake ? GTK_APPLICATION_INHIBIT_IDLE : 0)
+            | (inhibitions->keepSystemAwake ? GTK_APPLICATION_INHIBIT_SUSPEND : 0));
+        inhibitions->applicationCookie
+            = gtk_application_inhibit(m_application, nullptr, flags, reason.c_str());
+        if (inhibitions->applicationCookie)
+            inhibitions->application = GTK_APPLICATION(g_object_ref(m_application));
+    }
+
+    GdkDisplay* display = gdk_display_get_default();
+    if (inhibitions->keepDisplayAwake && display && GDK_IS_X11_DISPLAY(display)) {
+        Display* xDisplay = gdk_x11_display_get_xdisplay(display);
+        int eventBase, errorBase;
+        if (XScreenSaverQueryExtension(xDisplay, &eventBase, &errorBase)) {
+            XScreenSaverSuspend(xDisplay, True);
+            XFlush(xDisplay);
+            inhibitions->xDisplay = xDisplay;
+        }
+    }
+    return std::make_unique<KeepAwakeToken>(std::move(inhibitions));
+}
+
+void KeepAwake::endActivity(ActivityToken& token)
+{
+    auto& inhibitions = *static_cast<KeepAwakeToken&>(token).inhibitions;
+    if (inhibitions.ended)
+        return;
+    inhibitions.ended = true;
+
+    if (inhibitions.logindDescriptor >= 0) {
+        close(inhibitions.logindDescriptor);
+        inhibitions.logindDescriptor = -1;
+    }
+    if (inhibitions.screenSaverInhibited) {
+        sendUnInhibit(inhibitions);
+        inhibitions.screenSaverInhibited = false;
+    }
+    if (inhibitions.application && inhibitions.applicationCookie) {
+        gtk_application_uninhibit(inhibitions.application, inhibitions.applicationCookie);
+        inhibitions.applicationCookie = 0;
+    }
+    if (inhibitions.xDisplay) {
+        XScreenSaverSuspend(inhibitions.xDisplay, False);
+        XFlush(inhibitions.xDisplay);
+        inhibitions.xDisplay = nullptr;
+    }
+}
+
+} // namespace orvi::gtk

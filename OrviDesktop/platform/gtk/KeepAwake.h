@@ -1,0 +1,34 @@
+#pragma once
+
+#include "platform/ProcessInfo.h"
+
+#include <gtk/gtk.h>
+#include <string>
+
+namespace orvi::gtk {
+
+// Keeps the machine awake with every mechanism the system has, each on its
+// own and each allowed to be missing or to fail:
+// - logind's Inhibit("idle:sleep", …, "block") on the system bus, held as a
+//   file descriptor that is closed to release it;
+// - org.freedesktop.ScreenSaver's Inhibit, undone with UnInhibit;
+// - GTK's application inhibitor (the session manager or the desktop portal);
+// - the X server's screen saver and display power management, suspended.
+// The D-Bus calls are asynchronous, so a missing or slow bus never holds up
+// launching; an answer that arrives after the activity ended is released at
+// once.
+class KeepAwake final : public ProcessInfo {
+public:
+    // `who` names the program to the system (the application id).
+    KeepAwake(GtkApplication*, std::string who);
+
+    std::unique_ptr<ActivityToken> beginActivity(
+        uint64_t options, const std::string& reason) override;
+    void endActivity(ActivityToken&) override;
+
+private:
+    GtkApplication* m_application;
+    std::string m_who;
+};
+
+} // namespace orvi::gtk

@@ -1,0 +1,15 @@
+#pragma once
+
+#include <gtk/gtk.h>
+
+namespace orvi::gtk {
+
+// Implemented by every view this backend makes, so a window can take it as
+// its content.
+class ViewGtk {
+public:
+    virtual ~ViewGtk() = default;
+    virtual GtkWidget* widget() const = 0;
+};
+
+} // namespace orvi::gtk
