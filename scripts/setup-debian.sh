@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages a task needs, skipping those already there.
+# Usage: scripts/setup-debian.sh run|test
+set -euo pipefail
+
+build=(build-essential cmake pkg-config libgtk-3-dev libwebkit2gtk-4.1-dev libcurl4-openssl-dev
+    nlohmann-json3-dev liburiparser-dev libunistring-dev uuid-dev libssl-dev libx11-dev libxss-dev)
+# Showing the program where there is no display of one's own.
+display=(xvfb openbox dbus-x11 x11-utils imagemagick)
+test=(googletest libgtest-dev clang libclang-rt-14-dev xdotool wmctrl xcompmgr x11-apps
+    x11-xserver-utils python3 python3-dbusmock python3-gi gir1.2-gtk-3.0 desktop-file-utils
+    appstream openssl at-spi2-core)
+
+case "${1:-}" in
+run) wanted=("${build[@]}" "${display[@]}") ;;
+test) wanted=("${build[@]}" "${display[@]}" "${test[@]}") ;;
+*) echo "usage: $0 run|test" >&2; exit 2 ;;
+esac
+
+missing=()
+for package in "${wanted[@]}"; do
+    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+sudo=()
+[ "$(id -u)" -eq 0 ] || sudo=(sudo)
+echo "Installing: ${missing[*]}"
+"${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -q
+"${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"

@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# Builds everything and runs every test: the unit tests under
+# AddressSanitizer and UndefinedBehaviorSanitizer, then the unit and
+# end-to-end tests of the development build. The end-to-end tests start and
+# stop their own virtual displays, window manager, buses and servers.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+scripts/setup-debian.sh test
+
+cmake --preset asan >/dev/null
+cmake --build --preset asan
+ctest --preset asan
+
+cmake --preset dev >/dev/null
+cmake --build --preset dev
+ctest --preset dev
