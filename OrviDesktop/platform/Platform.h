@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/Application.h"
+#include "platform/Button.h"
 #include "platform/FileSystem.h"
 #include "platform/Geometry.h"
 #include "platform/MainBundle.h"
@@ -36,6 +37,8 @@ public:
     // A window of the given style (WindowStyle bits) whose content area is
     // `contentRect`; not yet on screen.
     virtual std::unique_ptr<Window> makeWindow(const Rect& contentRect, uint32_t styleMask) = 0;
+    // A button whose frame, in its window's content, is `frame`.
+    virtual std::unique_ptr<Button> makeButton(const Rect& frame) = 0;
     virtual std::unique_ptr<WebViewConfiguration> makeWebViewConfiguration() = 0;
     // The configuration's settings and scripts are taken over by the web view;
     // the configuration's user content controller stays usable and keeps

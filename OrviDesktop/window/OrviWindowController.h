@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/Platform.h"
+#include "window/DraggableOrviBubbleButton.h"
 #include "window/ResourceBundle.h"
 
 #include <memory>
@@ -39,8 +40,17 @@ public:
     // comes forward with the application active, and the page resumes.
     void showMainWindow(bool maximize);
 
+    // Collapses the assistant into the bubble: the window shrinks to an almost
+    // invisible, click-through 2-point square in the work area's bottom-left
+    // corner (it stays on screen), the page pauses and the bubble comes
+    // forward. Safe to repeat.
+    void minimizeToBubble();
+    // The bubble's action: the assistant comes back over the whole work area.
+    void restoreFromBubble();
+
     const Window& window() const { return *m_window; }
     const std::optional<Rect>& savedExpandedFrame() const { return expandedFrame; }
+    const Window* bubble() const { return bubblePanel.get(); }
 
     // WindowDelegate
     bool windowShouldClose() override;
@@ -54,6 +64,7 @@ public:
         std::function<void(PermissionDecision)> decisionHandler) override;
 
 private:
+    void showBubble();
     void loadInterface();
     std::optional<std::string> resourceURL(const std::string& named, const std::string& extension);
 
@@ -62,6 +73,9 @@ private:
     std::unique_ptr<WebViewConfiguration> m_configuration;
 
     std::unique_ptr<WebView> webView;
+    // Made at the first collapse and kept, so the bubble stays where the user
+    // dragged it.
+    std::unique_ptr<DraggableOrviBubbleButton> m_bubbleButton;
     std::unique_ptr<Window> bubblePanel;
     std::optional<Rect> expandedFrame;
     std::unique_ptr<Window> m_window;

@@ -66,7 +66,8 @@ public:
 };
 } // namespace
 
-std::unique_ptr<ActivityToken> FakeProcessInfo::beginActivity(uint64_t options, const std::string& reason)
+std::unique_ptr<ActivityToken> FakeProcessInfo::beginActivity(
+    uint64_t options, const std::string& reason)
 {
     m_journal.push_back("process.beginActivity");
     activities.push_back({ options, reason });
@@ -285,13 +286,15 @@ void FakeWindow::userMiniaturize()
 
 // FakeUserContentController
 
-void FakeUserContentController::addUserScript(const std::string& source, UserScriptInjectionTime time, bool mainFrameOnly)
+void FakeUserContentController::addUserScript(
+    const std::string& source, UserScriptInjectionTime time, bool mainFrameOnly)
 {
     scripts.push_back({ source, time, mainFrameOnly });
     m_journal.push_back("content.addUserScript");
 }
 
-void FakeUserContentController::addScriptMessageHandler(ScriptMessageHandler& handler, const std::string& name)
+void FakeUserContentController::addScriptMessageHandler(
+    ScriptMessageHandler& handler, const std::string& name)
 {
     handlers.emplace(name, &handler);
     m_journal.push_back("content.addScriptMessageHandler:" + name);
@@ -369,6 +372,14 @@ std::unique_ptr<Window> FakePlatform::makeWindow(const Rect& contentRect, uint32
     return window;
 }
 
+std::unique_ptr<Button> FakePlatform::makeButton(const Rect& frame)
+{
+    journal.push_back("platform.makeButton");
+    auto button = std::make_unique<FakeButton>(frame);
+    buttons.push_back(button.get());
+    return button;
+}
+
 std::unique_ptr<WebViewConfiguration> FakePlatform::makeWebViewConfiguration()
 {
     journal.push_back("platform.makeWebViewConfiguration");
@@ -380,7 +391,8 @@ std::unique_ptr<WebViewConfiguration> FakePlatform::makeWebViewConfiguration()
 std::unique_ptr<WebView> FakePlatform::makeWebView(WebViewConfiguration& configuration)
 {
     journal.push_back("platform.makeWebView");
-    auto webView = std::make_unique<FakeWebView>(journal, static_cast<FakeWebViewConfiguration&>(configuration));
+    auto webView = std::make_unique<FakeWebView>(
+        journal, static_cast<FakeWebViewConfiguration&>(configuration));
     webViews.push_back(webView.get());
     return webView;
 }

@@ -38,7 +38,10 @@ public:
 
     // What the system does.
     void finishLaunching() { m_delegate->applicationDidFinishLaunching(); }
-    bool reopen(bool hasVisibleWindows = true) { return m_delegate->applicationShouldHandleReopen(hasVisibleWindows); }
+    bool reopen(bool hasVisibleWindows = true)
+    {
+        return m_delegate->applicationShouldHandleReopen(hasVisibleWindows);
+    }
 
     std::optional<ActivationPolicy> activationPolicy;
     std::optional<Menu> mainMenu;
@@ -71,7 +74,8 @@ public:
         int endCount { 0 };
     };
 
-    std::unique_ptr<ActivityToken> beginActivity(uint64_t options, const std::string& reason) override;
+    std::unique_ptr<ActivityToken> beginActivity(
+        uint64_t options, const std::string& reason) override;
     void endActivity(ActivityToken&) override;
 
     std::vector<Activity> activities;
@@ -159,6 +163,50 @@ public:
 
 class FakeView : public View { };
 
+class FakeButton final : public Button {
+public:
+    explicit FakeButton(const Rect& frame)
+        : frame(frame)
+    {
+    }
+
+    void setTitle(const std::string& value) override { title = value; }
+    void setFont(const Font& value) override { font = value; }
+    void setContentTintColor(const Color& value) override { tint = value; }
+    void setBordered(bool value) override { bordered = value; }
+    void setLayerBackgroundColor(const Color& value) override { fill = value; }
+    void setLayerCornerRadius(double value) override { cornerRadius = value; }
+    void setLayerBorderWidth(double value) override { borderWidth = value; }
+    void setLayerBorderColor(const Color& value) override { borderColor = value; }
+    void setToolTip(const std::string& value) override { toolTip = value; }
+    void setMouseHandler(ButtonMouseHandler* value) override { handler = value; }
+
+    // What the user does with the mouse.
+    void press() { handler->mouseDown(MouseEvent {}); }
+    void drag(double dx = 1, double dy = 0)
+    {
+        handler->mouseDragged(MouseEvent { Point { dx, dy }, Point {} });
+    }
+    void release() { handler->mouseUp(MouseEvent {}); }
+    void click()
+    {
+        press();
+        release();
+    }
+
+    Rect frame;
+    std::string title;
+    Font font;
+    std::optional<Color> tint;
+    bool bordered { true };
+    std::optional<Color> fill;
+    double cornerRadius { 0 };
+    double borderWidth { 0 };
+    std::optional<Color> borderColor;
+    std::string toolTip;
+    ButtonMouseHandler* handler { nullptr };
+};
+
 class FakeWindow final : public Window {
 public:
     FakeWindow(Journal& journal, const Rect& contentRect, uint32_t styleMask)
@@ -238,7 +286,8 @@ public:
         bool mainFrameOnly;
     };
 
-    void addUserScript(const std::string& source, UserScriptInjectionTime, bool forMainFrameOnly) override;
+    void addUserScript(
+        const std::string& source, UserScriptInjectionTime, bool forMainFrameOnly) override;
     void addScriptMessageHandler(ScriptMessageHandler&, const std::string& name) override;
     void removeScriptMessageHandlerForName(const std::string& name) override;
 
@@ -261,7 +310,10 @@ public:
     }
 
     void setAllowsContentJavaScript(bool value) override { allowsContentJavaScript = value; }
-    void setMediaPlaybackRequiresUserAction(bool value) override { mediaPlaybackRequiresUserAction = value; }
+    void setMediaPlaybackRequiresUserAction(bool value) override
+    {
+        mediaPlaybackRequiresUserAction = value;
+    }
     void setMediaStreamEnabled(bool value) override { mediaStreamEnabled = value; }
     UserContentController& userContentController() override { return contentController; }
 
@@ -286,7 +338,8 @@ public:
 
     void setDrawsBackground(bool value) override { drawsBackground = value; }
     void setUIDelegate(WebUIDelegate* value) override { uiDelegate = value; }
-    void loadHTMLString(const std::string& html, const std::optional<std::string>& baseURL) override;
+    void loadHTMLString(
+        const std::string& html, const std::optional<std::string>& baseURL) override;
     void evaluateJavaScript(const std::string& script) override;
 
     // What WebKit does when the page asks for capture devices.
@@ -316,6 +369,7 @@ public:
     MainBundle& mainBundle() override { return bundle; }
 
     std::unique_ptr<Window> makeWindow(const Rect& contentRect, uint32_t styleMask) override;
+    std::unique_ptr<Button> makeButton(const Rect& frame) override;
     std::unique_ptr<WebViewConfiguration> makeWebViewConfiguration() override;
     std::unique_ptr<WebView> makeWebView(WebViewConfiguration&) override;
 
@@ -339,6 +393,7 @@ public:
     std::vector<FakeWindow*> windows;
     std::vector<FakeWebView*> webViews;
     std::vector<FakeWebViewConfiguration*> configurations;
+    std::vector<FakeButton*> buttons;
 
 private:
     std::unique_ptr<FileUserDefaults> m_defaults;

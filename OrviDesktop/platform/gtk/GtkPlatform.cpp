@@ -2,6 +2,7 @@
 
 #include "platform/FileUserDefaults.h"
 #include "platform/gtk/ApplicationGtk.h"
+#include "platform/gtk/ButtonGtk.h"
 #include "platform/gtk/FileSystemGLib.h"
 #include "platform/gtk/KeepAwake.h"
 #include "platform/gtk/MainBundleLinux.h"
@@ -85,6 +86,11 @@ std::unique_ptr<Window> GtkPlatform::makeWindow(const Rect& contentRect, uint32_
 {
     return std::make_unique<WindowGtk>(
         m_services->application.gtkApplication(), contentRect, styleMask);
+}
+
+std::unique_ptr<Button> GtkPlatform::makeButton(const Rect& frame)
+{
+    return std::make_unique<ButtonGtk>(frame);
 }
 
 std::unique_ptr<WebViewConfiguration> GtkPlatform::makeWebViewConfiguration()

@@ -28,6 +28,7 @@ public:
     MainBundle& mainBundle() override;
 
     std::unique_ptr<Window> makeWindow(const Rect& contentRect, uint32_t styleMask) override;
+    std::unique_ptr<Button> makeButton(const Rect& frame) override;
     std::unique_ptr<WebViewConfiguration> makeWebViewConfiguration() override;
     std::unique_ptr<WebView> makeWebView(WebViewConfiguration&) override;
 

@@ -10,6 +10,9 @@ class ViewGtk {
 public:
     virtual ~ViewGtk() = default;
     virtual GtkWidget* widget() const = 0;
+    // A view drawn as a rounded rectangle gives its window that shape when
+    // the window has a clear background.
+    virtual double cornerRadius() const { return 0; }
 };
 
 } // namespace orvi::gtk

@@ -142,6 +142,12 @@ WebViewGtk::WebViewGtk(WebViewConfigurationGtk& configuration)
 
 WebViewGtk::~WebViewGtk()
 {
+    if (m_promptDialog) {
+        g_signal_handlers_disconnect_by_data(m_promptDialog, this);
+        gtk_widget_destroy(m_promptDialog);
+        webkit_permission_request_deny(m_promptedRequest);
+        g_object_unref(m_promptedRequest);
+    }
     g_signal_handlers_disconnect_by_data(m_webView, this);
     g_object_unref(m_webView);
 }
@@ -163,11 +169,148 @@ void WebViewGtk::evaluateJavaScript(const std::string& script)
         m_webView, script.c_str(), -1, nullptr, nullptr, nullptr, nullptr, nullptr);
 }
 
-gboolean WebViewGtk::permissionRequest(WebKitWebView*, WebKitPermissionRequest*, WebViewGtk*)
+namespace {
+
+std::string originOf(WebKitWebView* webView)
 {
-    // Left to WebKit, which denies, until the program answers capture
-    // requests itself.
-    return FALSE;
+    const gchar* uri = webkit_web_view_get_uri(webView);
+    if (!uri)
+        return {};
+    WebKitSecurityOrigin* origin = webkit_security_origin_new_for_uri(uri);
+    gchar* text = webkit_security_origin_to_string(origin);
+    std::string result = text ? text : "";
+    g_free(text);
+    webkit_security_origin_unref(origin);
+    return result;
+}
+
+MediaCaptureType captureType(WebKitUserMediaPermissionRequest* request)
+{
+    if (webkit_user_media_permission_is_for_display_device(request))
+        return MediaCaptureType::other;
+    bool audio = webkit_user_media_permission_is_for_audio_device(request);
+    bool video = webkit_user_media_permission_is_for_video_device(request);
+    if (audio && video)
+        return MediaCaptureType::cameraAndMicrophone;
+    if (video)
+        return MediaCaptureType::camera;
+    if (audio)
+        return MediaCaptureType::microphone;
+    return MediaCaptureType::other;
+}
+
+const char* devicesText(MediaCaptureType type)
+{
+    switch (type) {
+    case MediaCaptureType::camera:
+        return "your camera";
+    case MediaCaptureType::microphone:
+        return "your microphone";
+    case MediaCaptureType::cameraAndMicrophone:
+        return "your camera and microphone";
+    case MediaCaptureType::other:
+        break;
+    }
+    return "your screen";
+}
+
+} // namespace
+
+// Capture requests go to the program's UI delegate. WebKitGTK has no prompt of
+// its own (an unanswered request is denied), so a prompt is asked here. A
+// request for the device list is answered as WebKit does elsewhere: the names
+// once the page may capture, none before.
+gboolean WebViewGtk::permissionRequest(
+    WebKitWebView* webView, WebKitPermissionRequest* request, WebViewGtk* self)
+{
+    if (WEBKIT_IS_DEVICE_INFO_PERMISSION_REQUEST(request)) {
+        if (self->m_captureGranted)
+            webkit_permission_request_allow(request);
+        else
+            webkit_permission_request_deny(request);
+        return TRUE;
+    }
+    if (!WEBKIT_IS_USER_MEDIA_PERMISSION_REQUEST(request) || !self->m_uiDelegate)
+        return FALSE;
+
+    MediaCaptureType type = captureType(WEBKIT_USER_MEDIA_PERMISSION_REQUEST(request));
+    g_object_ref(request);
+    auto answered = std::make_shared<bool>(false);
+    self->m_uiDelegate->requestMediaCapturePermission(
+        originOf(webView), type, [self, request, type, answered](PermissionDecision decision) {
+            if (*answered)
+                return;
+            *answered = true;
+            self->answer(request, type, decision);
+        });
+    return TRUE;
+}
+
+void WebViewGtk::answer(
+    WebKitPermissionRequest* request, MediaCaptureType type, PermissionDecision decision)
+{
+    switch (decision) {
+    case PermissionDecision::grant:
+        m_captureGranted = true;
+        webkit_permission_request_allow(request);
+        break;
+    case PermissionDecision::deny:
+        webkit_permission_request_deny(request);
+        break;
+    case PermissionDecision::prompt:
+        prompt(request, type);
+        return;
+    }
+    g_object_unref(request);
+}
+
+// A modal question over the assistant. Only one is shown at a time: a request
+// that comes while one is open is denied.
+void WebViewGtk::prompt(WebKitPermissionRequest* request, MediaCaptureType type)
+{
+    if (m_promptDialog) {
+        webkit_permission_request_deny(request);
+        g_object_unref(request);
+        return;
+    }
+    GtkWindow* parent = GTK_WINDOW(gtk_widget_get_toplevel(GTK_WIDGET(m_webView)));
+    if (!gtk_widget_is_toplevel(GTK_WIDGET(parent)))
+        parent = nullptr;
+    std::string origin = originOf(m_webView);
+    m_promptDialog = gtk_message_dialog_new(parent,
+        GtkDialogFlags(GTK_DIALOG_MODAL | GTK_DIALOG_DESTROY_WITH_PARENT), GTK_MESSAGE_QUESTION,
+        GTK_BUTTONS_NONE, "Allow this page to use %s?", devicesText(type));
+    if (!origin.empty() && origin != "null")
+        gtk_message_dialog_format_secondary_text(
+            GTK_MESSAGE_DIALOG(m_promptDialog), "%s", origin.c_str());
+    gtk_dialog_add_button(GTK_DIALOG(m_promptDialog), "Don't Allow", GTK_RESPONSE_REJECT);
+    gtk_dialog_add_button(GTK_DIALOG(m_promptDialog), "Allow", GTK_RESPONSE_ACCEPT);
+    gtk_dialog_set_default_response(GTK_DIALOG(m_promptDialog), GTK_RESPONSE_ACCEPT);
+    if (parent)
+        gtk_window_set_title(GTK_WINDOW(m_promptDialog), gtk_window_get_title(parent));
+    // Above the floating assistant, like the assistant itself.
+    gtk_window_set_keep_above(GTK_WINDOW(m_promptDialog), TRUE);
+    m_promptedRequest = request;
+    g_signal_connect(m_promptDialog, "response", G_CALLBACK(promptAnswered), this);
+    gtk_widget_show(m_promptDialog);
+    gtk_window_present(GTK_WINDOW(m_promptDialog));
+}
+
+// Allow grants, anything else (Don't Allow, Escape, closing) denies.
+void WebViewGtk::promptAnswered(GtkDialog* dialog, gint response, WebViewGtk* self)
+{
+    WebKitPermissionRequest* request = self->m_promptedRequest;
+    self->m_promptedRequest = nullptr;
+    self->m_promptDialog = nullptr;
+    g_signal_handlers_disconnect_by_data(dialog, self);
+    gtk_widget_destroy(GTK_WIDGET(dialog));
+    if (response == GTK_RESPONSE_ACCEPT) {
+        self->m_captureGranted = true;
+        webkit_permission_request_allow(request);
+    } else {
+        webkit_permission_request_deny(request);
+    }
+    g_object_unref(request);
 }
 
 } // namespace orvi::gtk

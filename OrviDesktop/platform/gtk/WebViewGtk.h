@@ -71,9 +71,17 @@ public:
 
 private:
     static gboolean permissionRequest(WebKitWebView*, WebKitPermissionRequest*, WebViewGtk*);
+    void answer(WebKitPermissionRequest*, MediaCaptureType, PermissionDecision);
+    void prompt(WebKitPermissionRequest*, MediaCaptureType);
+    static void promptAnswered(GtkDialog*, gint response, WebViewGtk*);
 
     WebKitWebView* m_webView;
     WebUIDelegate* m_uiDelegate { nullptr };
+    // Once the page may capture, it may also see the names of the devices.
+    bool m_captureGranted { false };
+    // The one capture question on screen, with the request it answers.
+    GtkWidget* m_promptDialog { nullptr };
+    WebKitPermissionRequest* m_promptedRequest { nullptr };
 };
 
 } // namespace orvi::gtk

@@ -4,6 +4,7 @@
 #include "platform/gtk/ScreenGtk.h"
 #include "platform/gtk/ViewGtk.h"
 
+#include <algorithm>
 #include <cmath>
 #include <gdk/gdkx.h>
 
@@ -107,6 +108,8 @@ WindowGtk::WindowGtk(GtkApplication* application, const Rect& contentRect, uint3
 
 WindowGtk::~WindowGtk()
 {
+    if (m_shape)
+        cairo_region_destroy(m_shape);
     g_signal_handlers_disconnect_by_data(m_window, this);
     gtk_widget_destroy(GTK_WIDGET(m_window));
     g_object_unref(m_window);
@@ -160,9 +163,49 @@ void WindowGtk::setContentView(View& view)
         return;
     if (m_content)
         gtk_container_remove(GTK_CONTAINER(m_overlay), m_content);
+    m_contentView = content;
     m_content = content->widget();
     gtk_container_add(GTK_CONTAINER(m_overlay), m_content);
     gtk_widget_show(m_content);
+    applyContentShape();
+}
+
+// A window with a clear background shows only its content, so a rounded
+// content gives the window its outline: clicks outside it go through, and
+// without a compositing manager (no transparency) the outline also cuts the
+// window itself.
+void WindowGtk::applyContentShape()
+{
+    if (m_shape) {
+        cairo_region_destroy(m_shape);
+        m_shape = nullptr;
+    }
+    double radius = m_contentView ? m_contentView->cornerRadius() : 0;
+    if (m_opaque || !m_backgroundClear || radius <= 0) {
+        gtk_widget_shape_combine_region(GTK_WIDGET(m_window), nullptr);
+        applyInputShape();
+        return;
+    }
+    int width = 0, height = 0;
+    gtk_widget_get_size_request(m_content, &width, &height);
+    cairo_surface_t* mask
+        = cairo_image_surface_create(CAIRO_FORMAT_A1, std::max(1, width), std::max(1, height));
+    cairo_t* cr = cairo_create(mask);
+    double r = std::min({ radius, width / 2.0, height / 2.0 });
+    cairo_new_sub_path(cr);
+    cairo_arc(cr, width - r, r, r, -G_PI / 2, 0);
+    cairo_arc(cr, width - r, height - r, r, 0, G_PI / 2);
+    cairo_arc(cr, r, height - r, r, G_PI / 2, G_PI);
+    cairo_arc(cr, r, r, r, G_PI, 3 * G_PI / 2);
+    cairo_close_path(cr);
+    cairo_fill(cr);
+    cairo_destroy(cr);
+    m_shape = gdk_cairo_region_create_from_surface(mask);
+    cairo_surface_destroy(mask);
+
+    bool composited = gdk_screen_is_composited(gtk_widget_get_screen(GTK_WIDGET(m_window)));
+    gtk_widget_shape_combine_region(GTK_WIDGET(m_window), composited ? nullptr : m_shape);
+    applyInputShape();
 }
 
 void WindowGtk::setTitle(const std::string& title)
@@ -235,6 +278,7 @@ void WindowGtk::setHidesOnDeactivate(bool) { }
 // shows; without one, the window's shape is what hides its corners.
 void WindowGtk::setOpaque(bool opaque)
 {
+    m_opaque = opaque;
     GtkWidget* widget = GTK_WIDGET(m_window);
     GdkScreen* screen = gtk_widget_get_screen(widget);
     GdkVisual* visual = !opaque && gdk_screen_is_composited(screen)
@@ -243,6 +287,7 @@ void WindowGtk::setOpaque(bool opaque)
     if (!gtk_widget_get_realized(widget))
         gtk_widget_set_visual(widget, visual);
     gtk_widget_set_app_paintable(widget, !opaque);
+    applyContentShape();
 }
 
 void WindowGtk::setBackgroundClear(bool clear)
@@ -252,6 +297,8 @@ void WindowGtk::setBackgroundClear(bool clear)
         gtk_style_context_add_class(style, "orvi-clear");
     else
         gtk_style_context_remove_class(style, "orvi-clear");
+    m_backgroundClear = clear;
+    applyContentShape();
 }
 
 // On X11 the compositing manager draws window shadows; there is nothing to ask
@@ -308,12 +355,26 @@ void WindowGtk::applyInputShape()
         gtk_widget_input_shape_combine_region(GTK_WIDGET(m_window), nothing);
         cairo_region_destroy(nothing);
     } else {
-        gtk_widget_input_shape_combine_region(GTK_WIDGET(m_window), nullptr);
+        gtk_widget_input_shape_combine_region(GTK_WIDGET(m_window), m_shape);
+    }
+}
+
+// GTK may map a window that was hidden back at the place it was first given;
+// it comes back where it was last seen (for the bubble: where the user left
+// it).
+void WindowGtk::restorePositionIfHidden()
+{
+    if (gtk_widget_get_visible(GTK_WIDGET(m_window)))
+        return;
+    if (auto primary = ScreenGtk::primaryMonitorGeometry()) {
+        PixelRect pixels = pixelsFromPoints(m_frame, *primary);
+        gtk_window_move(m_window, pixels.x, pixels.y);
     }
 }
 
 void WindowGtk::orderFrontRegardless()
 {
+    restorePositionIfHidden();
     gtk_widget_show(GTK_WIDGET(m_window));
     if (GdkWindow* window = gtk_widget_get_window(GTK_WIDGET(m_window)))
         gdk_window_raise(window);
@@ -321,6 +382,7 @@ void WindowGtk::orderFrontRegardless()
 
 void WindowGtk::makeKeyAndOrderFront()
 {
+    restorePositionIfHidden();
     gtk_widget_show(GTK_WIDGET(m_window));
     GdkWindow* window = gtk_widget_get_window(GTK_WIDGET(m_window));
     gtk_window_present_with_time(m_window,
@@ -337,14 +399,25 @@ void WindowGtk::deminiaturize()
     gtk_window_deiconify(m_window);
 }
 
+// Window managers start a move from wherever the pointer is when they get the
+// request, so the way the pointer went since the press is made up first: the
+// window follows the pointer from the press on.
 void WindowGtk::performWindowDrag(const MouseEvent& event)
 {
     auto primary = ScreenGtk::primaryMonitorGeometry();
     if (!primary)
         return;
-    PixelRect at = pixelsFromPoints(
-        Rect { event.locationInScreen.x, event.locationInScreen.y, 0, 0 }, *primary);
-    gtk_window_begin_move_drag(m_window, int(event.button), at.x, at.y, event.timestamp);
+    auto pixel = [&](Point point) {
+        return pixelsFromPoints(Rect { point.x, point.y, 0, 0 }, *primary);
+    };
+    PixelRect pointer = pixel(event.locationInScreen);
+    PixelRect press = pixel(event.pressLocationInScreen);
+    if (pointer.x != press.x || pointer.y != press.y) {
+        int x = 0, y = 0;
+        gtk_window_get_position(m_window, &x, &y);
+        gtk_window_move(m_window, x + pointer.x - press.x, y + pointer.y - press.y);
+    }
+    gtk_window_begin_move_drag(m_window, int(event.button), pointer.x, pointer.y, event.timestamp);
 }
 
 gboolean WindowGtk::deleteEvent(GtkWidget*, GdkEvent*, WindowGtk* self)

@@ -2,6 +2,7 @@
 
 #include "platform/Window.h"
 #include "platform/gtk/Coordinates.h"
+#include "platform/gtk/ViewGtk.h"
 
 #include <gtk/gtk.h>
 #include <optional>
@@ -52,6 +53,8 @@ private:
     void buildTitleStrip(uint32_t styleMask);
     void applyMinimumSize(const Rect& target);
     void applyInputShape();
+    void applyContentShape();
+    void restorePositionIfHidden();
 
     static gboolean deleteEvent(GtkWidget*, GdkEvent*, WindowGtk*);
     static gboolean windowStateEvent(GtkWidget*, GdkEventWindowState*, WindowGtk*);
@@ -63,6 +66,7 @@ private:
     GtkWidget* m_titleStrip { nullptr };
     GtkWidget* m_titleLabel { nullptr };
     GtkWidget* m_content { nullptr };
+    ViewGtk* m_contentView { nullptr };
     WindowDelegate* m_delegate { nullptr };
 
     Rect m_frame;
@@ -75,6 +79,10 @@ private:
     bool m_ignoresMouseEvents { false };
     bool m_movableByBackground { false };
     bool m_iconified { false };
+    bool m_opaque { true };
+    bool m_backgroundClear { false };
+    // The content's rounded outline, for a window that only shows its content.
+    cairo_region_t* m_shape { nullptr };
 };
 
 } // namespace orvi::gtk
