@@ -2,7 +2,19 @@
 
 #include <openssl/evp.h>
 
+#include <algorithm>
+
 namespace orvi {
+
+namespace {
+
+bool isBase64Letter(char c)
+{
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '+'
+        || c == '/';
+}
+
+} // namespace
 
 std::string base64Encode(const Bytes& bytes)
 {
@@ -19,6 +31,11 @@ std::optional<Bytes> base64Decode(std::string_view text)
 {
     if (text.size() % 4)
         return std::nullopt;
+    // The decoder below skips blanks around the text and takes '=' anywhere;
+    // only letters of the alphabet may come before the padding.
+    size_t padding = text.ends_with("==") ? 2 : text.ends_with('=') ? 1 : 0;
+    if (!std::all_of(text.begin(), text.end() - long(padding), isBase64Letter))
+        return std::nullopt;
     Bytes bytes(text.size() / 4 * 3);
     if (text.empty())
         return bytes;
@@ -27,7 +44,6 @@ std::optional<Bytes> base64Decode(std::string_view text)
     if (written < 0)
         return std::nullopt;
     // The decoder counts padding as zero bytes; drop them.
-    size_t padding = text.ends_with("==") ? 2 : text.ends_with('=') ? 1 : 0;
     bytes.resize(static_cast<size_t>(written) - padding);
     return bytes;
 }
