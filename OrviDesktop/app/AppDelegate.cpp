@@ -1,5 +1,8 @@
 #include "app/AppDelegate.h"
 
+#include "update/UpdateCheck.h"
+#include "update/VersionComparison.h"
+
 namespace orvi {
 
 namespace {
@@ -80,8 +83,21 @@ void AppDelegate::configureMenu() { }
 // whatever is there.
 void AppDelegate::installLaunchAgent() { }
 
-// Will fetch the update manifest on a worker thread and, back on the main
-// thread, tell the user about a newer version.
-void AppDelegate::checkForUpdates(bool) { }
+bool AppDelegate::isVersion(std::string_view candidate, std::string_view newerThan)
+{
+    return isVersionNewer(candidate, newerThan);
+}
+
+std::string AppDelegate::updateEndpointURL()
+{
+    return std::string("https://") + ORVI_UPDATE_HOST + UpdateCheck::endpointPath;
+}
+
+// Starts a check and returns at once; nothing waits for it and nothing stops
+// a second one.
+void AppDelegate::checkForUpdates(bool silent)
+{
+    UpdateCheck::start(m_platform, updateEndpointURL(), silent);
+}
 
 } // namespace orvi

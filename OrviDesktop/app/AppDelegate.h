@@ -5,6 +5,7 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 
 namespace orvi {
 
@@ -30,6 +31,13 @@ public:
     // Menu actions.
     void showOrvi();
     void checkForUpdatesFromMenu();
+
+    // Whether `candidate` is a strictly newer version than `newerThan`.
+    static bool isVersion(std::string_view candidate, std::string_view newerThan);
+
+    // https://<update host>/api/downloads/orvi-desktop-update.json, the host
+    // chosen when the program is built.
+    static std::string updateEndpointURL();
 
     OrviWindowController* windowController() const { return orviController.get(); }
 

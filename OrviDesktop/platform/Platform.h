@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/Alert.h"
 #include "platform/Application.h"
 #include "platform/Button.h"
 #include "platform/FileSystem.h"
@@ -8,6 +9,7 @@
 #include "platform/MainQueue.h"
 #include "platform/ProcessInfo.h"
 #include "platform/Screen.h"
+#include "platform/URLSession.h"
 #include "platform/UserDefaults.h"
 #include "platform/WebView.h"
 #include "platform/Window.h"
@@ -20,7 +22,7 @@ namespace orvi {
 
 // Everything the program asks of the operating system. One per process (or
 // one per test); the services live as long as it does. Main thread only,
-// except MainQueue::async.
+// except MainQueue::async, MainBundle's reads and URLSession::dataTask.
 class Platform {
 public:
     virtual ~Platform() = default;
@@ -33,10 +35,12 @@ public:
     virtual Workspace& workspace() = 0;
     virtual FileSystem& fileSystem() = 0;
     virtual MainBundle& mainBundle() = 0;
+    virtual URLSession& urlSession() = 0;
 
     // A window of the given style (WindowStyle bits) whose content area is
     // `contentRect`; not yet on screen.
     virtual std::unique_ptr<Window> makeWindow(const Rect& contentRect, uint32_t styleMask) = 0;
+    virtual std::unique_ptr<Alert> makeAlert() = 0;
     // A button whose frame, in its window's content, is `frame`.
     virtual std::unique_ptr<Button> makeButton(const Rect& frame) = 0;
     virtual std::unique_ptr<WebViewConfiguration> makeWebViewConfiguration() = 0;

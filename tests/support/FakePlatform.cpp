@@ -198,6 +198,47 @@ std::optional<std::string> FakeFileSystem::text(const std::string& path) const
     return std::string(found->second.begin(), found->second.end());
 }
 
+// FakeURLSession
+
+void FakeURLSession::dataTask(
+    const std::string& url, std::function<void(std::optional<Bytes>)> completion)
+{
+    std::lock_guard lock(m_lock);
+    requestedURLs.push_back(url);
+    m_pending.push_back(std::move(completion));
+}
+
+void FakeURLSession::respond(std::optional<std::string> body)
+{
+    std::function<void(std::optional<Bytes>)> completion;
+    {
+        std::lock_guard lock(m_lock);
+        completion = std::move(m_pending.front());
+        m_pending.erase(m_pending.begin());
+    }
+    completion(body ? std::optional<Bytes>(Bytes(body->begin(), body->end())) : std::nullopt);
+}
+
+size_t FakeURLSession::pendingCount() const
+{
+    std::lock_guard lock(m_lock);
+    return m_pending.size();
+}
+
+// FakeAlert
+
+long FakeAlert::runModal()
+{
+    m_shown.push_back(m_alert);
+    if (m_whileShown)
+        m_whileShown();
+    if (m_responses.empty())
+        return AlertResponse::cancelled;
+    long response = m_responses.front();
+    m_responses.erase(m_responses.begin());
+    return response;
+}
+
 // FakeWindow
 
 void FakeWindow::setContentView(View& view)
@@ -370,6 +411,12 @@ std::unique_ptr<Window> FakePlatform::makeWindow(const Rect& contentRect, uint32
     auto window = std::make_unique<FakeWindow>(journal, contentRect, styleMask);
     windows.push_back(window.get());
     return window;
+}
+
+std::unique_ptr<Alert> FakePlatform::makeAlert()
+{
+    journal.push_back("platform.makeAlert");
+    return std::make_unique<FakeAlert>(alertsShown, alertResponses, whileAlertShown);
 }
 
 std::unique_ptr<Button> FakePlatform::makeButton(const Rect& frame)

@@ -149,16 +149,65 @@ public:
     std::vector<std::string> opened;
 };
 
+// Requests wait until the test answers them, from the test's thread or any
+// other.
+class FakeURLSession final : public URLSession {
+public:
+    void dataTask(
+        const std::string& url, std::function<void(std::optional<Bytes>)> completion) override;
+
+    // Completes the oldest pending request.
+    void respond(std::optional<std::string> body);
+    size_t pendingCount() const;
+
+    std::vector<std::string> requestedURLs;
+
+private:
+    mutable std::mutex m_lock;
+    std::vector<std::function<void(std::optional<Bytes>)>> m_pending;
+};
+
+// Answers with the next scripted response, or "cancelled" when none is left.
+class FakeAlert final : public Alert {
+public:
+    struct Shown {
+        std::string messageText;
+        std::string informativeText;
+        std::vector<std::string> buttons;
+    };
+
+    FakeAlert(
+        std::vector<Shown>& shown, std::vector<long>& responses, std::function<void()>& whileShown)
+        : m_shown(shown)
+        , m_responses(responses)
+        , m_whileShown(whileShown)
+    {
+    }
+
+    void setMessageText(const std::string& text) override { m_alert.messageText = text; }
+    void setInformativeText(const std::string& text) override { m_alert.informativeText = text; }
+    void addButtonWithTitle(const std::string& title) override { m_alert.buttons.push_back(title); }
+    long runModal() override;
+
+private:
+    Shown m_alert;
+    std::vector<Shown>& m_shown;
+    std::vector<long>& m_responses;
+    std::function<void()>& m_whileShown;
+};
+
 class FakeMainBundle final : public MainBundle {
 public:
     std::string bundlePath() const override { return bundle; }
     std::optional<std::string> resourcePath() const override { return resources; }
     std::string executablePath() const override { return bundle + "/orvi-desktop"; }
     std::string userConfigDirectory() const override { return configDirectory; }
+    std::optional<std::string> shortVersionString() const override { return version; }
 
     std::string bundle = "/opt/orvi/bin";
     std::optional<std::string> resources = "/opt/orvi/share/orvi-desktop";
     std::string configDirectory = "/home/guest/.config";
+    std::optional<std::string> version = "1.4.1";
 };
 
 class FakeView : public View { };
@@ -367,8 +416,10 @@ public:
     Workspace& workspace() override { return workspaceService; }
     FileSystem& fileSystem() override { return files; }
     MainBundle& mainBundle() override { return bundle; }
+    URLSession& urlSession() override { return session; }
 
     std::unique_ptr<Window> makeWindow(const Rect& contentRect, uint32_t styleMask) override;
+    std::unique_ptr<Alert> makeAlert() override;
     std::unique_ptr<Button> makeButton(const Rect& frame) override;
     std::unique_ptr<WebViewConfiguration> makeWebViewConfiguration() override;
     std::unique_ptr<WebView> makeWebView(WebViewConfiguration&) override;
@@ -388,6 +439,14 @@ public:
     FakeWorkspace workspaceService;
     FakeFileSystem files;
     FakeMainBundle bundle;
+    FakeURLSession session;
+
+    // Every alert run, in order, and the answers to give them (first button
+    // when asked is 1000). `whileAlertShown` runs inside each runModal, as the
+    // event loop would.
+    std::vector<FakeAlert::Shown> alertsShown;
+    std::vector<long> alertResponses;
+    std::function<void()> whileAlertShown;
 
     // Everything made, in order; owned by the program.
     std::vector<FakeWindow*> windows;

@@ -1,5 +1,7 @@
 #include "platform/gtk/ApplicationGtk.h"
 
+#include "platform/gtk/AlertGtk.h"
+
 #include <gdk/gdkx.h>
 #include <glib-unix.h>
 
@@ -91,6 +93,8 @@ void ApplicationGtk::terminate()
     m_terminating = true;
     if (m_delegate)
         m_delegate->applicationWillTerminate();
+    // An alert waiting for an answer would hold the quit until answered.
+    AlertGtk::dismissAll();
     g_application_quit(G_APPLICATION(m_application));
 }
 

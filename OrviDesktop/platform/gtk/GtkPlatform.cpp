@@ -1,6 +1,7 @@
 #include "platform/gtk/GtkPlatform.h"
 
 #include "platform/FileUserDefaults.h"
+#include "platform/gtk/AlertGtk.h"
 #include "platform/gtk/ApplicationGtk.h"
 #include "platform/gtk/ButtonGtk.h"
 #include "platform/gtk/FileSystemGLib.h"
@@ -8,6 +9,7 @@
 #include "platform/gtk/MainBundleLinux.h"
 #include "platform/gtk/MainQueueGLib.h"
 #include "platform/gtk/ScreenGtk.h"
+#include "platform/gtk/URLSessionCurl.h"
 #include "platform/gtk/WebViewGtk.h"
 #include "platform/gtk/WindowGtk.h"
 #include "platform/gtk/WorkspaceGtk.h"
@@ -33,6 +35,9 @@ struct GtkPlatform::Services {
     // Read on first use, so a second launch that only hands over to the
     // running program never touches the file.
     std::unique_ptr<FileUserDefaults> userDefaults;
+    // Last, so it is gone (its workers stopped and joined) before anything a
+    // worker might still reach.
+    URLSessionCurl urlSession;
 };
 
 GtkPlatform::GtkPlatform(const std::string& applicationID)
@@ -70,6 +75,10 @@ MainBundle& GtkPlatform::mainBundle()
 {
     return m_services->mainBundle;
 }
+URLSession& GtkPlatform::urlSession()
+{
+    return m_services->urlSession;
+}
 
 // $XDG_CONFIG_HOME/<application id>/defaults.json
 UserDefaults& GtkPlatform::userDefaults()
@@ -86,6 +95,11 @@ std::unique_ptr<Window> GtkPlatform::makeWindow(const Rect& contentRect, uint32_
 {
     return std::make_unique<WindowGtk>(
         m_services->application.gtkApplication(), contentRect, styleMask);
+}
+
+std::unique_ptr<Alert> GtkPlatform::makeAlert()
+{
+    return std::make_unique<AlertGtk>();
 }
 
 std::unique_ptr<Button> GtkPlatform::makeButton(const Rect& frame)

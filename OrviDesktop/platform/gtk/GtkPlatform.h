@@ -26,8 +26,10 @@ public:
     Workspace& workspace() override;
     FileSystem& fileSystem() override;
     MainBundle& mainBundle() override;
+    URLSession& urlSession() override;
 
     std::unique_ptr<Window> makeWindow(const Rect& contentRect, uint32_t styleMask) override;
+    std::unique_ptr<Alert> makeAlert() override;
     std::unique_ptr<Button> makeButton(const Rect& frame) override;
     std::unique_ptr<WebViewConfiguration> makeWebViewConfiguration() override;
     std::unique_ptr<WebView> makeWebView(WebViewConfiguration&) override;

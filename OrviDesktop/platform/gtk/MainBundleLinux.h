@@ -13,6 +13,7 @@ public:
     std::string bundlePath() const override { return m_bundlePath; }
     std::optional<std::string> resourcePath() const override { return m_resourcePath; }
     std::string executablePath() const override { return m_executablePath; }
+    std::optional<std::string> shortVersionString() const override { return ORVI_VERSION; }
     std::string userConfigDirectory() const override;
 
 private:

@@ -53,7 +53,8 @@ TEST_F(AppDelegateTest, LaunchRunsItsStepsInOrder)
     EXPECT_EQ(platform.app.activationPolicy, ActivationPolicy::regular);
     ASSERT_EQ(platform.process.activities.size(), 1u);
     EXPECT_EQ(platform.process.activities[0].options, 0x10000FFFFFFULL);
-    EXPECT_EQ(platform.process.activities[0].reason, "Keep the Orvi public assistant ready for voice requests");
+    EXPECT_EQ(platform.process.activities[0].reason,
+        "Keep the Orvi public assistant ready for voice requests");
     EXPECT_EQ(platform.queue.requestedDelays, std::vector<double> { 3.0 });
     // Shown with the remembered frame rule: nothing remembered yet, so the
     // whole visible frame.
@@ -66,9 +67,26 @@ TEST_F(AppDelegateTest, TheDelayedCheckWaitsThreeSecondsAndRunsOnce)
 {
     platform.app.finishLaunching();
     EXPECT_EQ(platform.queue.pendingCount(), 1u);
+    // A check chosen from the menu meanwhile does not replace it.
+    delegate.checkForUpdatesFromMenu();
     EXPECT_EQ(platform.queue.advance(2.999), 0);
+    EXPECT_EQ(platform.session.requestedURLs.size(), 1u);
     EXPECT_EQ(platform.queue.advance(0.001), 1);
     EXPECT_EQ(platform.queue.advance(60), 0);
+    ASSERT_EQ(platform.session.requestedURLs.size(), 2u);
+    EXPECT_EQ(platform.session.requestedURLs[1], AppDelegate::updateEndpointURL());
+    EXPECT_TRUE(AppDelegate::updateEndpointURL().starts_with("https://"));
+    EXPECT_TRUE(
+        AppDelegate::updateEndpointURL().ends_with("/api/downloads/orvi-desktop-update.json"));
+
+    // The launch check is the silent one: an equal version says nothing.
+    platform.session.respond(
+        R"({"macOS":{"version":"1.4.1","downloadURL":"https://x/","notes":""}})");
+    platform.session.respond(
+        R"({"macOS":{"version":"1.4.1","downloadURL":"https://x/","notes":""}})");
+    platform.queue.advance();
+    ASSERT_EQ(platform.alertsShown.size(), 1u);
+    EXPECT_EQ(platform.alertsShown[0].messageText, "Orvi Desktop is up to date");
 }
 
 TEST(AppDelegateLifetime, TheDelayedCheckIsSkippedOnceTheDelegateIsGone)
@@ -81,6 +99,7 @@ TEST(AppDelegateLifetime, TheDelayedCheckIsSkippedOnceTheDelegateIsGone)
         platform.app.setDelegate(nullptr);
     }
     EXPECT_EQ(platform.queue.advance(3.0), 1);
+    EXPECT_TRUE(platform.session.requestedURLs.empty());
 }
 
 TEST_F(AppDelegateTest, ReopenAndShowBringTheWindowBackToItsRememberedFrame)

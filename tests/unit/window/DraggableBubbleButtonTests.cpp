@@ -47,8 +47,9 @@ TEST_P(DraggableButtonTest, TellsClicksFromDrags)
     EXPECT_EQ(actions, GetParam().actions);
     EXPECT_EQ(panel.dragCount, GetParam().drags);
     EXPECT_EQ(panel.contentView, &fake);
-    if (actions)
+    if (actions) {
         EXPECT_EQ(sender, &button);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Gestures, DraggableButtonTest,

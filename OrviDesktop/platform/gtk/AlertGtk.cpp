@@ -1,0 +1,55 @@
+#include "platform/gtk/AlertGtk.h"
+
+#include <algorithm>
+
+namespace orvi::gtk {
+
+namespace {
+
+std::vector<GtkDialog*>& runningAlerts()
+{
+    static std::vector<GtkDialog*> alerts;
+    return alerts;
+}
+
+} // namespace
+
+long AlertGtk::runModal()
+{
+    GtkApplication* application = GTK_APPLICATION(g_application_get_default());
+    GtkWindow* parent = application ? gtk_application_get_active_window(application) : nullptr;
+    GtkWidget* dialog = gtk_message_dialog_new(
+        parent, GTK_DIALOG_MODAL, GTK_MESSAGE_OTHER, GTK_BUTTONS_NONE, "%s", m_message.c_str());
+    if (!m_informative.empty())
+        gtk_message_dialog_format_secondary_text(
+            GTK_MESSAGE_DIALOG(dialog), "%s", m_informative.c_str());
+    // Added last to first, so the first button ends up in the default place.
+    for (size_t i = m_buttons.size(); i-- > 0;)
+        gtk_dialog_add_button(
+            GTK_DIALOG(dialog), m_buttons[i].c_str(), int(AlertResponse::firstButton + long(i)));
+    if (!m_buttons.empty())
+        gtk_dialog_set_default_response(GTK_DIALOG(dialog), int(AlertResponse::firstButton));
+    if (parent)
+        gtk_window_set_title(GTK_WINDOW(dialog), gtk_window_get_title(parent));
+    gtk_window_set_keep_above(GTK_WINDOW(dialog), TRUE);
+    gtk_window_set_position(GTK_WINDOW(dialog), GTK_WIN_POS_CENTER);
+
+    runningAlerts().push_back(GTK_DIALOG(dialog));
+    gint response = gtk_dialog_run(GTK_DIALOG(dialog));
+    auto& alerts = runningAlerts();
+    alerts.erase(std::remove(alerts.begin(), alerts.end(), GTK_DIALOG(dialog)), alerts.end());
+    gtk_widget_destroy(dialog);
+
+    if (response >= int(AlertResponse::firstButton)
+        && response < int(AlertResponse::firstButton + long(m_buttons.size())))
+        return response;
+    return AlertResponse::cancelled;
+}
+
+void AlertGtk::dismissAll()
+{
+    for (GtkDialog* dialog : std::vector<GtkDialog*>(runningAlerts()))
+        gtk_dialog_response(dialog, GTK_RESPONSE_DELETE_EVENT);
+}
+
+} // namespace orvi::gtk

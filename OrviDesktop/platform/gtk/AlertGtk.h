@@ -1,0 +1,31 @@
+#pragma once
+
+#include "platform/Alert.h"
+
+#include <gtk/gtk.h>
+#include <string>
+#include <vector>
+
+namespace orvi::gtk {
+
+// A GtkMessageDialog run in a nested main loop, above every window of the
+// program (the assistant floats). Buttons sit in the usual GTK order, the first
+// one rightmost and default: Return chooses it, Escape closes the alert.
+class AlertGtk final : public Alert {
+public:
+    void setMessageText(const std::string& text) override { m_message = text; }
+    void setInformativeText(const std::string& text) override { m_informative = text; }
+    void addButtonWithTitle(const std::string& title) override { m_buttons.push_back(title); }
+    long runModal() override;
+
+    // Closes every alert on screen, as if dismissed, so that quitting never
+    // waits for an answer.
+    static void dismissAll();
+
+private:
+    std::string m_message;
+    std::string m_informative;
+    std::vector<std::string> m_buttons;
+};
+
+} // namespace orvi::gtk

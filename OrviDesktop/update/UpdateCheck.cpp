@@ -1,0 +1,71 @@
+#include "update/UpdateCheck.h"
+
+#include "platform/URL.h"
+#include "update/VersionComparison.h"
+
+namespace orvi {
+
+void UpdateCheck::start(Platform& platform, const std::string& endpointURL, bool silent)
+{
+    auto url = parseURL(endpointURL);
+    if (!url)
+        return;
+
+    // The worker touches only the queue and the (unchanging) bundle, never a
+    // window or a default.
+    MainQueue& mainQueue = platform.mainQueue();
+    const MainBundle& bundle = platform.mainBundle();
+    platform.urlSession().dataTask(
+        url->text, [&platform, &mainQueue, &bundle, silent](std::optional<Bytes> body) {
+            // No connection, a refused certificate, a body too large: nothing.
+            if (!body)
+                return;
+            // The status is never looked at: an error page is simply no manifest,
+            // and a valid manifest is used whatever the status.
+            auto manifest = OrviDesktopUpdateManifest::decode(*body);
+            if (!manifest)
+                return;
+            Result result { manifest->macOS.version, bundle.shortVersionString().value_or("0"),
+                silent, manifest->macOS };
+            mainQueue.async([&platform, result] { finish(platform, result); });
+        });
+}
+
+void UpdateCheck::finish(Platform& platform, const Result& result)
+{
+    if (!isVersionNewer(result.manifestVersion, result.runningVersion)) {
+        if (result.silent)
+            return;
+        auto alert = platform.makeAlert();
+        alert->setMessageText("Orvi Desktop is up to date");
+        alert->setInformativeText("You have version " + result.runningVersion + ".");
+        alert->addButtonWithTitle("OK");
+        alert->runModal();
+        return;
+    }
+
+    // The version exactly as the server wrote it names the notice.
+    std::string noticeKey = noticeKeyPrefix + result.manifestVersion;
+    auto& defaults = platform.userDefaults();
+    if (result.silent && defaults.boolForKey(noticeKey))
+        return;
+    // Remembered before the alert, whatever the answer.
+    defaults.setBool(true, noticeKey);
+
+    auto alert = platform.makeAlert();
+    alert->setMessageText("Orvi Desktop " + result.manifestVersion + " is ready");
+    alert->setInformativeText(result.release.notes);
+    alert->addButtonWithTitle("Download Update");
+    alert->addButtonWithTitle("Later");
+    if (alert->runModal() != AlertResponse::firstButton)
+        return;
+
+    // The manifest is not signed: only a web address is opened, never a file,
+    // a share or a launcher the default handler might run.
+    auto download = parseURL(result.release.downloadURL);
+    if (!download || !isWebURL(*download))
+        return;
+    platform.workspace().openURL(download->text);
+}
+
+} // namespace orvi
