@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: the unit tests under
-# AddressSanitizer and UndefinedBehaviorSanitizer, then the unit and
-# end-to-end tests of the development build. The end-to-end tests start and
+# AddressSanitizer and UndefinedBehaviorSanitizer, the fuzzers for about a
+# minute each from their seed corpora, then the unit and end-to-end tests of
+# the development build. The end-to-end tests start and
 # stop their own virtual displays, window manager, buses and servers.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -11,6 +12,10 @@ scripts/setup-debian.sh test
 cmake --preset asan >/dev/null
 cmake --build --preset asan
 ctest --preset asan
+
+cmake --preset fuzz >/dev/null
+cmake --build --preset fuzz
+ctest --preset fuzz
 
 cmake --preset dev >/dev/null
 cmake --build --preset dev
