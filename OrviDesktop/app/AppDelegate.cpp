@@ -1,5 +1,8 @@
 #include "app/AppDelegate.h"
 
+#include "app/AppIdentifier.h"
+#include "app/AutostartEntry.h"
+#include "app/LaunchAgent.h"
 #include "update/UpdateCheck.h"
 #include "update/VersionComparison.h"
 
@@ -75,13 +78,36 @@ void AppDelegate::checkForUpdatesFromMenu()
     checkForUpdates(false);
 }
 
-// Will build the one application menu ("Show Orvi", "Check for Updates...",
-// "Quit Orvi Desktop") and install it on the application.
-void AppDelegate::configureMenu() { }
+// One menu, the application's own: bring the assistant back, look for
+// updates on request, quit. The shortcuts use the platform's command key.
+void AppDelegate::configureMenu()
+{
+    std::vector<MenuItem> applicationMenu;
+    applicationMenu.push_back(MenuItem::command(
+        "Show Orvi", [this] { showOrvi(); }, "n"));
+    applicationMenu.push_back(
+        MenuItem::command("Check for Updates...", [this] { checkForUpdatesFromMenu(); }));
+    applicationMenu.push_back(MenuItem::separator());
+    applicationMenu.push_back(MenuItem::command(
+        "Quit Orvi Desktop", [this] { m_platform.application().terminate(); }, "q"));
 
-// Will write the entry that starts the program at every login, replacing
-// whatever is there.
-void AppDelegate::installLaunchAgent() { }
+    Menu mainMenu;
+    mainMenu.items.push_back(MenuItem::withSubmenu("", std::move(applicationMenu)));
+    m_platform.application().setMainMenu(mainMenu);
+}
+
+// Written at every launch, so moving the program and starting it once is
+// enough to start the new copy at the next login.
+void AppDelegate::installLaunchAgent()
+{
+    auto& bundle = m_platform.mainBundle();
+    auto& fileSystem = m_platform.fileSystem();
+    if (auto library = bundle.userLibraryDirectory())
+        LaunchAgent::install(fileSystem, *library, appIdentifier, bundle.bundlePath());
+    else
+        AutostartEntry::install(
+            fileSystem, bundle.userConfigDirectory(), appIdentifier, bundle.executablePath());
+}
 
 bool AppDelegate::isVersion(std::string_view candidate, std::string_view newerThan)
 {

@@ -20,6 +20,9 @@ public:
     // The program's version ("1.4.2"), set once in the build; nothing when the
     // build set none.
     virtual std::optional<std::string> shortVersionString() const = 0;
+    // The user's library folder where the system has one (macOS: ~/Library,
+    // where launchd looks for agents); nothing on Linux.
+    virtual std::optional<std::string> userLibraryDirectory() const = 0;
     // The folder that holds the user's configuration ($XDG_CONFIG_HOME).
     virtual std::string userConfigDirectory() const = 0;
 };

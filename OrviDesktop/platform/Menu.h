@@ -18,6 +18,16 @@ struct MenuItem {
     bool isSeparator { false };
     std::vector<MenuItem> submenu;
 
+    static MenuItem command(
+        std::string title, std::function<void()> action, std::string keyEquivalent = {})
+    {
+        return MenuItem { std::move(title), std::move(action), std::move(keyEquivalent), false,
+            {} };
+    }
+    static MenuItem withSubmenu(std::string title, std::vector<MenuItem> items)
+    {
+        return MenuItem { std::move(title), {}, {}, false, std::move(items) };
+    }
     static MenuItem separator() { return MenuItem { {}, {}, {}, true, {} }; }
 };
 

@@ -201,11 +201,13 @@ public:
     std::string bundlePath() const override { return bundle; }
     std::optional<std::string> resourcePath() const override { return resources; }
     std::string executablePath() const override { return bundle + "/orvi-desktop"; }
+    std::optional<std::string> userLibraryDirectory() const override { return library; }
     std::string userConfigDirectory() const override { return configDirectory; }
     std::optional<std::string> shortVersionString() const override { return version; }
 
     std::string bundle = "/opt/orvi/bin";
     std::optional<std::string> resources = "/opt/orvi/share/orvi-desktop";
+    std::optional<std::string> library;
     std::string configDirectory = "/home/guest/.config";
     std::optional<std::string> version = "1.4.1";
 };

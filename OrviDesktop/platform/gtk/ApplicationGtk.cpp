@@ -12,6 +12,8 @@ ApplicationGtk::ApplicationGtk(const std::string& applicationID)
     // The window placement the program relies on needs X11; under Wayland it
     // runs through XWayland.
     gdk_set_allowed_backends("x11");
+    // The window class matches the installed desktop entry's name.
+    g_set_prgname(applicationID.c_str());
     m_application = gtk_application_new(applicationID.c_str(), G_APPLICATION_DEFAULT_FLAGS);
     g_signal_connect(m_application, "startup", G_CALLBACK(startup), this);
     g_signal_connect(m_application, "activate", G_CALLBACK(activate), this);
@@ -19,6 +21,8 @@ ApplicationGtk::ApplicationGtk(const std::string& applicationID)
 
 ApplicationGtk::~ApplicationGtk()
 {
+    if (m_applicationMenu)
+        g_object_unref(m_applicationMenu);
     g_signal_handlers_disconnect_by_data(m_application, this);
     g_object_unref(m_application);
 }
@@ -66,7 +70,71 @@ void ApplicationGtk::activate(GApplication* application, ApplicationGtk* self)
 // no other policy to set.
 void ApplicationGtk::setActivationPolicy(ActivationPolicy) { }
 
-void ApplicationGtk::setMainMenu(const Menu&) { }
+// The menu goes to the application as a GMenu, for desktops that show a menu
+// bar of their own, and each window's title strip offers the application menu
+// from a button. Items run on the main thread; shortcuts take the primary
+// modifier (Ctrl).
+void ApplicationGtk::setMainMenu(const Menu& menu)
+{
+    GMenu* bar = buildMenu(menu.items);
+    gtk_application_set_menubar(m_application, G_MENU_MODEL(bar));
+    if (m_applicationMenu)
+        g_object_unref(m_applicationMenu);
+    m_applicationMenu = nullptr;
+    for (const MenuItem& item : menu.items) {
+        if (!item.submenu.empty()) {
+            m_applicationMenu = G_MENU_MODEL(buildMenu(item.submenu));
+            break;
+        }
+    }
+    g_object_unref(bar);
+}
+
+GMenu* ApplicationGtk::buildMenu(const std::vector<MenuItem>& items)
+{
+    GMenu* menu = g_menu_new();
+    GMenu* section = g_menu_new();
+    auto closeSection = [&] {
+        if (g_menu_model_get_n_items(G_MENU_MODEL(section)))
+            g_menu_append_section(menu, nullptr, G_MENU_MODEL(section));
+        g_object_unref(section);
+        section = g_menu_new();
+    };
+    for (const MenuItem& item : items) {
+        if (item.isSeparator) {
+            closeSection();
+            continue;
+        }
+        if (!item.submenu.empty()) {
+            GMenu* submenu = buildMenu(item.submenu);
+            g_menu_append_submenu(section, item.title.c_str(), G_MENU_MODEL(submenu));
+            g_object_unref(submenu);
+            continue;
+        }
+        if (!item.action) {
+            g_menu_append(section, item.title.c_str(), nullptr);
+            continue;
+        }
+        std::string name = "orvi-menu-" + std::to_string(m_menuActions.size());
+        m_menuActions.push_back(std::make_unique<std::function<void()>>(item.action));
+        GSimpleAction* action = g_simple_action_new(name.c_str(), nullptr);
+        g_signal_connect(action, "activate",
+            G_CALLBACK(+[](GSimpleAction*, GVariant*, std::function<void()>* run) { (*run)(); }),
+            m_menuActions.back().get());
+        g_action_map_add_action(G_ACTION_MAP(m_application), G_ACTION(action));
+        g_object_unref(action);
+        std::string detailed = "app." + name;
+        g_menu_append(section, item.title.c_str(), detailed.c_str());
+        if (!item.keyEquivalent.empty()) {
+            std::string accelerator = "<Primary>" + item.keyEquivalent;
+            const char* accelerators[] = { accelerator.c_str(), nullptr };
+            gtk_application_set_accels_for_action(m_application, detailed.c_str(), accelerators);
+        }
+    }
+    closeSection();
+    g_object_unref(section);
+    return menu;
+}
 
 // Linux has no application-wide hiding, so there is nothing to undo.
 void ApplicationGtk::unhide() { }

@@ -2,8 +2,11 @@
 
 #include "platform/Application.h"
 
+#include <functional>
 #include <gtk/gtk.h>
+#include <memory>
 #include <string>
+#include <vector>
 
 namespace orvi::gtk {
 
@@ -23,15 +26,21 @@ public:
     void terminate() override;
 
     GtkApplication* gtkApplication() const { return m_application; }
+    // The menu of the menu bar's first item (the application menu), for a menu
+    // button in a window; null before a menu is set.
+    GMenuModel* applicationMenu() const { return m_applicationMenu; }
 
 private:
     static void startup(GApplication*, ApplicationGtk*);
     static void activate(GApplication*, ApplicationGtk*);
+    GMenu* buildMenu(const std::vector<MenuItem>&);
 
     GtkApplication* m_application { nullptr };
     ApplicationDelegate* m_delegate { nullptr };
     bool m_launched { false };
     bool m_terminating { false };
+    GMenuModel* m_applicationMenu { nullptr };
+    std::vector<std::unique_ptr<std::function<void()>>> m_menuActions;
 };
 
 } // namespace orvi::gtk

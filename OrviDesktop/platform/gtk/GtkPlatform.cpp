@@ -93,8 +93,9 @@ UserDefaults& GtkPlatform::userDefaults()
 
 std::unique_ptr<Window> GtkPlatform::makeWindow(const Rect& contentRect, uint32_t styleMask)
 {
+    auto& application = m_services->application;
     return std::make_unique<WindowGtk>(
-        m_services->application.gtkApplication(), contentRect, styleMask);
+        application.gtkApplication(), application.applicationMenu(), contentRect, styleMask);
 }
 
 std::unique_ptr<Alert> GtkPlatform::makeAlert()

@@ -14,6 +14,7 @@ public:
     std::optional<std::string> resourcePath() const override { return m_resourcePath; }
     std::string executablePath() const override { return m_executablePath; }
     std::optional<std::string> shortVersionString() const override { return ORVI_VERSION; }
+    std::optional<std::string> userLibraryDirectory() const override { return std::nullopt; }
     std::string userConfigDirectory() const override;
 
 private:

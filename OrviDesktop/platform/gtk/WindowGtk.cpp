@@ -63,7 +63,8 @@ bool sizeBelow(const Rect& frame, Size minimum)
 
 } // namespace
 
-WindowGtk::WindowGtk(GtkApplication* application, const Rect& contentRect, uint32_t styleMask)
+WindowGtk::WindowGtk(
+    GtkApplication* application, GMenuModel* menu, const Rect& contentRect, uint32_t styleMask)
 {
     installStyleSheetOnce();
     m_window = GTK_WINDOW(gtk_window_new(GTK_WINDOW_TOPLEVEL));
@@ -89,7 +90,7 @@ WindowGtk::WindowGtk(GtkApplication* application, const Rect& contentRect, uint3
     gtk_container_add(GTK_CONTAINER(m_window), m_overlay);
     gtk_widget_show(m_overlay);
     if ((styleMask & WindowStyle::titled) && (styleMask & WindowStyle::fullSizeContentView))
-        buildTitleStrip(styleMask);
+        buildTitleStrip(styleMask, menu);
 
     gtk_widget_add_events(GTK_WIDGET(m_window), GDK_BUTTON_PRESS_MASK | GDK_STRUCTURE_MASK);
     g_signal_connect(m_window, "delete-event", G_CALLBACK(deleteEvent), this);
@@ -115,7 +116,7 @@ WindowGtk::~WindowGtk()
     g_object_unref(m_window);
 }
 
-void WindowGtk::buildTitleStrip(uint32_t styleMask)
+void WindowGtk::buildTitleStrip(uint32_t styleMask, GMenuModel* menu)
 {
     m_titleStrip = gtk_event_box_new();
     gtk_widget_set_name(m_titleStrip, "orvi-title-strip");
@@ -137,6 +138,20 @@ void WindowGtk::buildTitleStrip(uint32_t styleMask)
             titleButton(
                 "window-minimize-symbolic", "Minimize", G_CALLBACK(gtk_window_iconify), m_window),
             FALSE, FALSE, 0);
+    // The menu lives here, out of the page's way, rather than in a menu bar
+    // that would push the page down.
+    if (menu) {
+        GtkWidget* button = gtk_menu_button_new();
+        gtk_menu_button_set_menu_model(GTK_MENU_BUTTON(button), menu);
+        gtk_button_set_image(GTK_BUTTON(button),
+            gtk_image_new_from_icon_name("open-menu-symbolic", GTK_ICON_SIZE_MENU));
+        gtk_button_set_relief(GTK_BUTTON(button), GTK_RELIEF_NONE);
+        gtk_widget_set_tooltip_text(button, "Menu");
+        gtk_widget_set_can_focus(button, FALSE);
+        gtk_widget_set_valign(button, GTK_ALIGN_CENTER);
+        gtk_widget_set_name(button, "orvi-menu-button");
+        gtk_box_pack_start(GTK_BOX(box), button, FALSE, FALSE, 0);
+    }
     m_titleLabel = gtk_label_new(nullptr);
     gtk_widget_set_no_show_all(m_titleLabel, TRUE);
     gtk_box_set_center_widget(GTK_BOX(box), m_titleLabel);

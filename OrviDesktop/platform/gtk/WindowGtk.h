@@ -12,11 +12,12 @@ namespace orvi::gtk {
 // A GtkWindow. A titled window with a full-size content view is drawn without
 // the window manager's frame: its content fills it, and a transparent strip at
 // the top carries the close and minimise buttons and moves the window when
-// dragged, as a title bar does. A non-activating panel is an undecorated
-// utility window that never takes the focus and stays out of task bars.
+// dragged, as a title bar does, and a button with the application's menu. A non-activating panel is
+// an undecorated utility window that never takes the focus and stays out of task bars.
 class WindowGtk final : public Window {
 public:
-    WindowGtk(GtkApplication*, const Rect& contentRect, uint32_t styleMask);
+    // `menu`, when given, is offered from a button in the title strip.
+    WindowGtk(GtkApplication*, GMenuModel* menu, const Rect& contentRect, uint32_t styleMask);
     ~WindowGtk() override;
 
     void setDelegate(WindowDelegate* delegate) override { m_delegate = delegate; }
@@ -50,7 +51,7 @@ public:
     GtkWindow* gtkWindow() const { return m_window; }
 
 private:
-    void buildTitleStrip(uint32_t styleMask);
+    void buildTitleStrip(uint32_t styleMask, GMenuModel* menu);
     void applyMinimumSize(const Rect& target);
     void applyInputShape();
     void applyContentShape();

@@ -49,9 +49,10 @@ TEST_P(PageBridgeTest, ActsOnlyOnWellFormedMessages)
     EXPECT_EQ(collapsed, GetParam().effect == Effect::collapse);
     EXPECT_EQ(woke, GetParam().effect == Effect::wake);
     EXPECT_EQ(!platform.workspaceService.opened.empty(), GetParam().effect == Effect::open);
-    if (GetParam().effect == Effect::open)
+    if (GetParam().effect == Effect::open) {
         EXPECT_EQ(platform.workspaceService.opened,
             std::vector<std::string> { GetParam().body["url"].get<std::string>() });
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Messages, PageBridgeTest,
