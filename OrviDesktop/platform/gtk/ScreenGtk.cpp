@@ -16,28 +16,28 @@ GdkMonitor* primaryMonitor()
     return gdk_display_get_n_monitors(display) > 0 ? gdk_display_get_monitor(display, 0) : nullptr;
 }
 
-} // namespace
-
-std::optional<PixelRect> ScreenGtk::primaryMonitorGeometry()
+std::optional<PixelRect> primaryMonitorRect(void (*read)(GdkMonitor*, GdkRectangle*))
 {
     GdkMonitor* monitor = primaryMonitor();
     if (!monitor)
         return std::nullopt;
-    GdkRectangle geometry;
-    gdk_monitor_get_geometry(monitor, &geometry);
-    return PixelRect { geometry.x, geometry.y, geometry.width, geometry.height };
+    GdkRectangle rect;
+    read(monitor, &rect);
+    return PixelRect { rect.x, rect.y, rect.width, rect.height };
+}
+
+} // namespace
+
+std::optional<PixelRect> ScreenGtk::primaryMonitorGeometry()
+{
+    return primaryMonitorRect(gdk_monitor_get_geometry);
 }
 
 // X11 sends no notice when panels change the work area, so it is read anew
 // every time.
 std::optional<PixelRect> ScreenGtk::primaryMonitorWorkarea()
 {
-    GdkMonitor* monitor = primaryMonitor();
-    if (!monitor)
-        return std::nullopt;
-    GdkRectangle workarea;
-    gdk_monitor_get_workarea(monitor, &workarea);
-    return PixelRect { workarea.x, workarea.y, workarea.width, workarea.height };
+    return primaryMonitorRect(gdk_monitor_get_workarea);
 }
 
 std::optional<Rect> ScreenGtk::mainScreenVisibleFrame() const

@@ -15,6 +15,23 @@ struct Gesture {
     int drags;
 };
 
+// A button placed in a panel, as the bubble has it.
+struct Bubble {
+    Bubble()
+        : made(std::make_unique<FakeButton>(Rect { 0, 0, 112, 112 }))
+        , fake(*made)
+        , button(std::move(made))
+    {
+        button.placeIn(panel);
+    }
+
+    Journal journal;
+    FakeWindow panel { journal, Rect { 0, 0, 112, 112 }, WindowStyle::nonactivatingPanel };
+    std::unique_ptr<FakeButton> made;
+    FakeButton& fake;
+    DraggableOrviBubbleButton button;
+};
+
 class DraggableButtonTest : public ::testing::TestWithParam<Gesture> { };
 
 } // namespace
@@ -23,12 +40,8 @@ class DraggableButtonTest : public ::testing::TestWithParam<Gesture> { };
 // only when no movement came since the last press.
 TEST_P(DraggableButtonTest, TellsClicksFromDrags)
 {
-    Journal journal;
-    FakeWindow panel(journal, Rect { 0, 0, 112, 112 }, WindowStyle::nonactivatingPanel);
-    auto made = std::make_unique<FakeButton>(Rect { 0, 0, 112, 112 });
-    FakeButton& fake = *made;
-    DraggableOrviBubbleButton button(std::move(made));
-    button.placeIn(panel);
+    Bubble bubble;
+    auto& [journal, panel, made, fake, button] = bubble;
     int actions = 0;
     DraggableOrviBubbleButton* sender = nullptr;
     button.setAction([&](DraggableOrviBubbleButton& from) {
@@ -64,12 +77,8 @@ INSTANTIATE_TEST_SUITE_P(Gestures, DraggableButtonTest,
 
 TEST(DraggableButton, WithoutAnActionClicksDoNothingAndDragsStillMove)
 {
-    Journal journal;
-    FakeWindow panel(journal, Rect { 0, 0, 112, 112 }, WindowStyle::nonactivatingPanel);
-    auto made = std::make_unique<FakeButton>(Rect { 0, 0, 112, 112 });
-    FakeButton& fake = *made;
-    DraggableOrviBubbleButton button(std::move(made));
-    button.placeIn(panel);
+    Bubble bubble;
+    auto& [journal, panel, made, fake, button] = bubble;
     fake.click();
     fake.press();
     fake.drag();
