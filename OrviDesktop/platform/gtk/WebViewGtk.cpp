@@ -138,6 +138,8 @@ WebViewGtk::WebViewGtk(WebViewConfigurationGtk& configuration)
     g_object_unref(policies);
     g_object_ref_sink(m_webView);
     g_signal_connect(m_webView, "permission-request", G_CALLBACK(permissionRequest), this);
+    g_signal_connect_swapped(m_webView, "hierarchy-changed",
+        G_CALLBACK(+[](WebViewGtk* self) { self->applyBackground(); }), this);
 }
 
 WebViewGtk::~WebViewGtk()
@@ -154,7 +156,35 @@ WebViewGtk::~WebViewGtk()
 
 void WebViewGtk::setDrawsBackground(bool draws)
 {
-    GdkRGBA color = draws ? GdkRGBA { 1, 1, 1, 1 } : GdkRGBA { 0, 0, 0, 0 };
+    m_drawsBackground = draws;
+    applyBackground();
+}
+
+// Without a background of its own the view must show its window's standard
+// background where the page paints nothing. WebKitGTK paints a transparent
+// view's empty parts as transparent pixels, which an ordinary (not RGBA)
+// window shows as black; so the view takes on its window's background colour
+// instead, which looks the same.
+void WebViewGtk::applyBackground()
+{
+    GdkRGBA color { 1, 1, 1, 1 };
+    if (!m_drawsBackground) {
+        color = GdkRGBA { 0, 0, 0, 0 };
+        GtkWidget* toplevel = gtk_widget_get_toplevel(GTK_WIDGET(m_webView));
+        if (gtk_widget_is_toplevel(toplevel)) {
+            GtkStyleContext* style = gtk_widget_get_style_context(toplevel);
+            GdkRGBA* background = nullptr;
+            gtk_style_context_get(style, gtk_style_context_get_state(style),
+                GTK_STYLE_PROPERTY_BACKGROUND_COLOR, &background, nullptr);
+            GdkVisual* visual = gtk_widget_get_visual(toplevel);
+            bool seeThrough
+                = visual && visual == gdk_screen_get_rgba_visual(gtk_widget_get_screen(toplevel));
+            if (background && !seeThrough)
+                color = *background;
+            if (background)
+                gdk_rgba_free(background);
+        }
+    }
     webkit_web_view_set_background_color(m_webView, &color);
 }
 

@@ -71,12 +71,14 @@ public:
 
 private:
     static gboolean permissionRequest(WebKitWebView*, WebKitPermissionRequest*, WebViewGtk*);
+    void applyBackground();
     void answer(WebKitPermissionRequest*, MediaCaptureType, PermissionDecision);
     void prompt(WebKitPermissionRequest*, MediaCaptureType);
     static void promptAnswered(GtkDialog*, gint response, WebViewGtk*);
 
     WebKitWebView* m_webView;
     WebUIDelegate* m_uiDelegate { nullptr };
+    bool m_drawsBackground { true };
     // Once the page may capture, it may also see the names of the devices.
     bool m_captureGranted { false };
     // The one capture question on screen, with the request it answers.
