@@ -368,6 +368,8 @@ void FakeWebView::evaluateJavaScript(const std::string& script)
 {
     evaluated.push_back(script);
     m_journal.push_back("webView.evaluate:" + script);
+    if (onEvaluate)
+        onEvaluate(script);
 }
 
 std::optional<PermissionDecision> FakeWebView::requestCapture(MediaCaptureType type)

@@ -397,6 +397,9 @@ public:
     std::optional<PermissionDecision> requestCapture(MediaCaptureType);
 
     FakeWebViewConfiguration& configuration;
+    // What the page does when a script runs in it, synchronously, as a page
+    // function calling back into the program would.
+    std::function<void(const std::string& script)> onEvaluate;
     bool drawsBackground { true };
     WebUIDelegate* uiDelegate { nullptr };
     std::vector<Load> loads;

@@ -61,40 +61,6 @@ TEST(WindowControllerSetup, TheMemberScriptAndMessageNameComeFirstAndTheControll
     EXPECT_TRUE(content.post("orvi", JsonValue { { "type", "ping" } }));
 }
 
-TEST(WindowControllerSetup, TheWebViewAndWindowAreConfiguredForAKioskButNotShown)
-{
-    FakePlatform platform;
-    putPage(platform);
-    OrviWindowController controller(platform, bundle);
-    auto& configuration = *platform.configurations.at(0);
-    auto& webView = *platform.webViews.at(0);
-    auto& window = *platform.windows.at(0);
-
-    EXPECT_EQ(configuration.allowsContentJavaScript, true);
-    EXPECT_EQ(configuration.mediaPlaybackRequiresUserAction, false);
-    EXPECT_EQ(configuration.mediaStreamEnabled, true);
-    EXPECT_FALSE(webView.drawsBackground);
-    EXPECT_EQ(webView.uiDelegate, static_cast<WebUIDelegate*>(&controller));
-
-    EXPECT_EQ(window.styleMask, (1u << 0) | (1u << 1) | (1u << 2) | (1u << 3) | (1u << 15));
-    EXPECT_EQ(window.title, "Orvi AI Life");
-    EXPECT_TRUE(window.titleHidden);
-    EXPECT_TRUE(window.titlebarTransparent);
-    EXPECT_TRUE(window.movableByBackground);
-    EXPECT_EQ(window.minSize, (Size { 900, 620 }));
-    EXPECT_EQ(window.level, WindowLevel::floating);
-    EXPECT_EQ(window.collectionBehavior, 1u | 256u);
-    EXPECT_FALSE(window.hidesOnDeactivate);
-    EXPECT_EQ(window.contentView, static_cast<View*>(&webView));
-    EXPECT_EQ(window.delegate, static_cast<WindowDelegate*>(&controller));
-    EXPECT_EQ(&controller.window(), &window);
-
-    EXPECT_FALSE(window.visible);
-    EXPECT_FALSE(window.key);
-    EXPECT_FALSE(platform.app.active);
-    EXPECT_TRUE(webView.evaluated.empty());
-}
-
 TEST(WindowControllerSetup, TheWindowStartsOnTheVisibleFrameOrCentredWithoutAScreen)
 {
     struct Case {
