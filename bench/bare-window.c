@@ -1,0 +1,153 @@
+/* The baseline for the start-up benchmark: the least a GTK 3 + WebKitGTK
+ * program needs to show the Orvi page the way orvi-desktop does. One
+ * undecorated window covering the primary monitor's work area, one web view
+ * filling it, the same page text (face image inlined as a data: URL), loaded
+ * with webkit_web_view_load_html and a file:// base URL of the page's folder.
+ *
+ *   bare-window [--accel=auto|default|never] PATH/TO/index.html
+ *
+ * --accel=auto (the default) makes the same choice as orvi-desktop: the NEVER
+ * hardware-acceleration policy when there is no /dev/dri/renderD* node, the
+ * WebKit default otherwise. --accel=default and --accel=never force one.
+ */
+#include <gtk/gtk.h>
+#include <string.h>
+#include <webkit2/webkit2.h>
+
+static const char facePlaceholder[] = "ORVI_DEFAULT_FACE_DATA";
+static const char faceImageName[] = "orvi-default.webp";
+
+static gboolean hasRenderNode(void)
+{
+    GDir* dir = g_dir_open("/dev/dri", 0, NULL);
+    if (!dir)
+        return FALSE;
+    gboolean found = FALSE;
+    const char* name;
+    while ((name = g_dir_read_name(dir))) {
+        if (g_str_has_prefix(name, "renderD"))
+            found = TRUE;
+    }
+    g_dir_close(dir);
+    return found;
+}
+
+/* The page with every placeholder replaced by the face image's data: URL; the
+ * page as it is when the image cannot be read. */
+static char* pageText(const char* pagePath, GError** error)
+{
+    char* page;
+    if (!g_file_get_contents(pagePath, &page, NULL, error))
+        return NULL;
+
+    char* folder = g_path_get_dirname(pagePath);
+    char* facePath = g_build_filename(folder, faceImageName, NULL);
+    g_free(folder);
+    char* face;
+    gsize faceLength;
+    gboolean haveFace = g_file_get_contents(facePath, &face, &faceLength, NULL);
+    g_free(facePath);
+    if (!haveFace)
+        return page;
+
+    char* encoded = g_base64_encode((const guchar*)face, faceLength);
+    char* dataURL = g_strconcat("data:image/webp;base64,", encoded, NULL);
+    g_free(encoded);
+    g_free(face);
+
+    char** pieces = g_strsplit(page, facePlaceholder, -1);
+    char* replaced = g_strjoinv(dataURL, pieces);
+    g_strfreev(pieces);
+    g_free(dataURL);
+    g_free(page);
+    return replaced;
+}
+
+static void usage(void)
+{
+    g_printerr("usage: bare-window [--accel=auto|default|never] PATH/TO/index.html\n");
+}
+
+int main(int argc, char** argv)
+{
+    const char* accel = "auto";
+    const char* pagePath = NULL;
+    for (int i = 1; i < argc; i++) {
+        if (g_str_has_prefix(argv[i], "--accel="))
+            accel = argv[i] + strlen("--accel=");
+        else if (argv[i][0] != '-' && !pagePath)
+            pagePath = argv[i];
+        else {
+            usage();
+            return 2;
+        }
+    }
+    gboolean never;
+    if (!strcmp(accel, "auto"))
+        never = !hasRenderNode();
+    else if (!strcmp(accel, "never"))
+        never = TRUE;
+    else if (!strcmp(accel, "default"))
+        never = FALSE;
+    else {
+        usage();
+        return 2;
+    }
+    if (!pagePath) {
+        usage();
+        return 2;
+    }
+
+    gdk_set_allowed_backends("x11");
+    gtk_init(&argc, &argv);
+
+    GError* error = NULL;
+    char* page = pageText(pagePath, &error);
+    if (!page) {
+        g_printerr("bare-window: %s\n", error->message);
+        return 1;
+    }
+    char* absolutePage = g_canonicalize_filename(pagePath, NULL);
+    char* folder = g_path_get_dirname(absolutePage);
+    char* folderURI = g_filename_to_uri(folder, NULL, &error);
+    if (!folderURI) {
+        g_printerr("bare-window: %s\n", error->message);
+        return 1;
+    }
+    char* baseURL = g_str_has_suffix(folderURI, "/") ? g_strdup(folderURI)
+                                                     : g_strconcat(folderURI, "/", NULL);
+
+    GtkWidget* window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+    gtk_window_set_title(GTK_WINDOW(window), "bare-window");
+    gtk_window_set_decorated(GTK_WINDOW(window), FALSE);
+    GdkDisplay* display = gdk_display_get_default();
+    GdkMonitor* monitor = gdk_display_get_primary_monitor(display);
+    if (!monitor && gdk_display_get_n_monitors(display) > 0)
+        monitor = gdk_display_get_monitor(display, 0);
+    GdkRectangle area = { 0, 0, 1280, 800 };
+    if (monitor)
+        gdk_monitor_get_workarea(monitor, &area);
+    gtk_window_set_default_size(GTK_WINDOW(window), area.width, area.height);
+    gtk_window_move(GTK_WINDOW(window), area.x, area.y);
+    g_signal_connect(window, "destroy", G_CALLBACK(gtk_main_quit), NULL);
+
+    WebKitSettings* settings = webkit_settings_new();
+    if (never)
+        webkit_settings_set_hardware_acceleration_policy(
+            settings, WEBKIT_HARDWARE_ACCELERATION_POLICY_NEVER);
+    GtkWidget* webView = webkit_web_view_new_with_settings(settings);
+    g_object_unref(settings);
+    gtk_container_add(GTK_CONTAINER(window), webView);
+
+    webkit_web_view_load_html(WEBKIT_WEB_VIEW(webView), page, baseURL);
+    gtk_widget_show_all(window);
+
+    g_free(page);
+    g_free(absolutePage);
+    g_free(folder);
+    g_free(folderURI);
+    g_free(baseURL);
+
+    gtk_main();
+    return 0;
+}
