@@ -270,6 +270,15 @@ void WindowGtk::applyMinimumSize(const Rect& target)
     }
 }
 
+// Puts the minimum back once the window really has a size that satisfies it.
+void WindowGtk::settleMinimumSize(const Rect& actual)
+{
+    if (!m_minSizeWaiting || !m_minSize || sizeBelow(actual, *m_minSize))
+        return;
+    m_minSizeWaiting = false;
+    applyMinimumSize(actual);
+}
+
 void WindowGtk::setLevel(WindowLevel level)
 {
     gtk_window_set_keep_above(m_window, level == WindowLevel::floating);
@@ -336,8 +345,12 @@ void WindowGtk::setFrame(const Rect& frame)
         applyMinimumSize(frame);
     gtk_window_move(m_window, pixels.x, pixels.y);
     gtk_window_resize(m_window, std::max(1, pixels.width), std::max(1, pixels.height));
-    if (!shrinking)
-        applyMinimumSize(frame);
+    // The minimum comes back only once the window has its new size: GTK
+    // works out a size again from the window's current one whenever a
+    // configure event arrives, and the window manager may stretch a small
+    // window to the minimum first; either way it would stop there instead of
+    // growing to the frame asked for.
+    m_minSizeWaiting = !shrinking && !m_minSizeApplied;
 }
 
 void WindowGtk::center()
@@ -466,6 +479,7 @@ gboolean WindowGtk::configureEvent(GtkWidget*, GdkEventConfigure* event, WindowG
         return FALSE;
     Rect actual
         = pointsFromPixels(PixelRect { event->x, event->y, event->width, event->height }, *primary);
+    self->settleMinimumSize(actual);
     if (self->m_requestedFrame) {
         const Rect& requested = *self->m_requestedFrame;
         if (actual == requested) {
@@ -480,9 +494,10 @@ gboolean WindowGtk::configureEvent(GtkWidget*, GdkEventConfigure* event, WindowG
             gtk_window_move(self->m_window, pixels.x, pixels.y);
             return FALSE;
         }
-        // Still settling; after a few rounds the window manager's own choice
-        // stands.
-        if (!self->m_movedAgain && self->m_configureRounds < 3)
+        // Still settling (the window manager may first report the old size a
+        // few times, more so when it maps the window again); after a few
+        // rounds its own choice stands.
+        if (!self->m_movedAgain && self->m_configureRounds < 8)
             return FALSE;
         self->m_requestedFrame.reset();
     }

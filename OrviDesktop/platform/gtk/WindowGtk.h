@@ -53,6 +53,7 @@ public:
 private:
     void buildTitleStrip(uint32_t styleMask, GMenuModel* menu);
     void applyMinimumSize(const Rect& target);
+    void settleMinimumSize(const Rect& actual);
     void applyInputShape();
     void applyContentShape();
     void restorePositionIfHidden();
@@ -77,6 +78,7 @@ private:
     int m_configureRounds { 0 };
     std::optional<Size> m_minSize;
     bool m_minSizeApplied { false };
+    bool m_minSizeWaiting { false };
     bool m_ignoresMouseEvents { false };
     bool m_movableByBackground { false };
     bool m_iconified { false };
