@@ -312,7 +312,8 @@ void WebViewGtk::prompt(WebKitPermissionRequest* request, MediaCaptureType type)
     m_promptDialog = gtk_message_dialog_new(parent,
         GtkDialogFlags(GTK_DIALOG_MODAL | GTK_DIALOG_DESTROY_WITH_PARENT), GTK_MESSAGE_QUESTION,
         GTK_BUTTONS_NONE, "Allow this page to use %s?", devicesText(type));
-    if (!origin.empty() && origin != "null")
+    // A web origin says who asks; the program's own local page needs no name.
+    if (!origin.empty() && origin != "null" && !origin.starts_with("file:"))
         gtk_message_dialog_format_secondary_text(
             GTK_MESSAGE_DIALOG(m_promptDialog), "%s", origin.c_str());
     gtk_dialog_add_button(GTK_DIALOG(m_promptDialog), "Don't Allow", GTK_RESPONSE_REJECT);
