@@ -41,7 +41,6 @@ void FakeApplication::activateIgnoringOtherApps(bool)
 
 void FakeApplication::terminate()
 {
-    ++terminateRequests;
     m_journal.push_back("app.terminate");
     if (terminated)
         return;

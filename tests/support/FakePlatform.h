@@ -45,7 +45,6 @@ public:
 
     std::optional<ActivationPolicy> activationPolicy;
     std::optional<Menu> mainMenu;
-    int terminateRequests { 0 };
     int willTerminateCount { 0 };
     bool terminated { false };
     bool active { false };
@@ -270,16 +269,16 @@ public:
     void setDelegate(WindowDelegate* value) override { delegate = value; }
     void setContentView(View& view) override;
     void setTitle(const std::string& value) override { title = value; }
-    void setTitleHidden(bool value) override { titleHidden = value; }
-    void setTitlebarAppearsTransparent(bool value) override { titlebarTransparent = value; }
-    void setMovableByWindowBackground(bool value) override { movableByBackground = value; }
-    void setMinSize(Size value) override { minSize = value; }
+    void setTitleHidden(bool) override { }
+    void setTitlebarAppearsTransparent(bool) override { }
+    void setMovableByWindowBackground(bool) override { }
+    void setMinSize(Size) override { }
     void setLevel(WindowLevel value) override;
     void setCollectionBehavior(uint32_t value) override { collectionBehavior = value; }
-    void setHidesOnDeactivate(bool value) override { hidesOnDeactivate = value; }
+    void setHidesOnDeactivate(bool) override { }
     void setOpaque(bool value) override { opaque = value; }
     void setBackgroundClear(bool value) override { backgroundClear = value; }
-    void setHasShadow(bool value) override { hasShadow = value; }
+    void setHasShadow(bool) override { }
     Rect frame() const override { return currentFrame; }
     void setFrame(const Rect& value) override;
     void center() override;
@@ -301,16 +300,10 @@ public:
     WindowDelegate* delegate { nullptr };
     View* contentView { nullptr };
     std::string title;
-    bool titleHidden { false };
-    bool titlebarTransparent { false };
-    bool movableByBackground { false };
-    std::optional<Size> minSize;
     WindowLevel level { WindowLevel::normal };
     uint32_t collectionBehavior { 0 };
-    bool hidesOnDeactivate { true };
     bool opaque { true };
     bool backgroundClear { false };
-    bool hasShadow { false };
     bool centered { false };
     double alpha { 1.0 };
     bool ignoresMouseEvents { false };
