@@ -367,8 +367,9 @@ void FakeWebView::evaluateJavaScript(const std::string& script)
 {
     evaluated.push_back(script);
     m_journal.push_back("webView.evaluate:" + script);
-    if (onEvaluate)
-        onEvaluate(script);
+    // A copy runs, so the page may change its answer from inside it.
+    if (auto hook = onEvaluate)
+        hook(script);
 }
 
 std::optional<PermissionDecision> FakeWebView::requestCapture(MediaCaptureType type)
