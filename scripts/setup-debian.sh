@@ -26,5 +26,7 @@ done
 sudo=()
 [ "$(id -u)" -eq 0 ] || sudo=(sudo)
 echo "Installing: ${missing[*]}"
+# With recommended packages: WebKitGTK's media support (GStreamer plugins)
+# comes in as recommendations, and the camera and microphone tests need it.
 "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -q
-"${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"
+"${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q "${missing[@]}"
