@@ -6,30 +6,40 @@ xcompmgr with a 28-pixel top panel."""
 import time
 import unittest
 
-from bubble_support import (BUBBLE_HOME, BUBBLE_SIDE, CATCHER_COLOUR, COLLAPSED, PAGE_COLOUR, WORK_AREA,
-                            BubbleRig, PageLink, accepts_focus, atoms, close_to, presses, properties,
-                            save_png, start_click_catcher)
-from harness import E2ETestCase, PrivateBus, XSession, eventually
+from bubble_support import BUBBLE_HOME, BUBBLE_SIDE, COLLAPSED, BubbleRig, accepts_focus
+from harness import WORK_AREA, E2ETestCase, atoms, eventually, wait_until
 
+PAGE_COLOUR = (255, 0, 255)
+CATCHER_COLOUR = (0, 200, 0)
 TEAL = (20, 82, 92)
 AMBER = (245, 173, 20)
 
 
+def close_to(pixel, colour, tolerance=3):
+    return all(abs(a - b) <= tolerance for a, b in zip(pixel, colour))
+
+
+def presses(catcher):
+    """(x, y, button) of each press that reached the click catcher."""
+    return [tuple(map(int, line.split()[1:])) for line in catcher.log().splitlines() if line.startswith("press ")]
+
+
 class Bubble(E2ETestCase):
-    @classmethod
-    def setUpClass(cls):
-        cls.xsession = cls.enterClassContext(XSession(panel=True, compositor=True))
-        cls.bus = cls.enterClassContext(PrivateBus())
-        cls.link = cls.enterClassContext(PageLink())
+    session = dict(panel=True, compositor=True, link=True)
 
     def setUp(self):
-        self.link.clear()
+        super().setUp()
         # Out of every spot the tests look at, so no tooltip gets in the way.
         self.xsession.x(["xdotool", "mousemove", "640", "300"])
 
-    def launch(self):
-        self.install = self.make_install(self.link.page())
-        return BubbleRig(self, self.make_app(self.install), self.link).start()
+    def start_click_catcher(self):
+        """A green window below every other over the work area that logs each
+        press reaching it."""
+        catcher, wid = self.xsession.helper_window("catcher", WORK_AREA)
+        self.addCleanup(catcher.stop)
+        self.keep_log("click catcher", catcher)
+        wait_until(lambda: self.xsession.geometry(wid) == WORK_AREA, 10, "the click catcher in place")
+        return catcher
 
     def collapse(self, rig, bubble_at=BUBBLE_HOME):
         pauses = self.link.count("pause")
@@ -39,16 +49,16 @@ class Bubble(E2ETestCase):
 
     def restore_by_clicking(self, rig, frame=WORK_AREA):
         resumes = self.link.count("resume")
-        rig.click(*rig.bubble_centre())
+        self.xsession.click(*rig.bubble_centre())
         rig.wait_expanded(frame)
         self.link.wait_for("resume", count=resumes + 1)
 
     def test_collapse_leaves_a_faint_click_through_window_and_shows_the_bubble(self):
-        catcher, _ = start_click_catcher(self)
-        rig = self.launch()
+        catcher = self.start_click_catcher()
+        rig = BubbleRig.launch(self)
         self.collapse(rig)
 
-        bubble = properties(self.xsession, rig.bubble_id)
+        bubble = self.xsession.props(rig.bubble_id)
         self.assertIn("_NET_WM_WINDOW_TYPE_UTILITY", bubble.get("_NET_WM_WINDOW_TYPE", ""))
         self.assertIs(accepts_focus(bubble), False, "the bubble must not take the focus")
         self.assertLessEqual({"_NET_WM_STATE_ABOVE", "_NET_WM_STATE_SKIP_TASKBAR", "_NET_WM_STATE_SKIP_PAGER"},
@@ -74,7 +84,7 @@ class Bubble(E2ETestCase):
             return {name: close_to(shot.pixel(*spot), colour, 6 if name == "collapsed window" else 3)
                     for name, (spot, colour) in spots.items()}
         shot = eventually(self.xsession.screenshot, lambda s: all(look(s).values()), 10)
-        print("\ncollapsed:", save_png(shot, "collapsed.png"))
+        print("\ncollapsed:", shot.save("collapsed.png"))
         self.assertEqual({name: shot.pixel(*spot) for name, (spot, _) in spots.items() if not look(shot)[name]},
                          {}, "pixels that are not what they should be")
         white = sum(1 for x in range(bx + 20, bx + BUBBLE_SIDE - 20) for y in range(by + 30, by + 82)
@@ -82,23 +92,23 @@ class Bubble(E2ETestCase):
         self.assertGreater(white, 40, "no white title on the bubble")
 
         # A click on the collapsed window's spot reaches the window below.
-        rig.click(*COLLAPSED[:2])
+        self.xsession.click(*COLLAPSED[:2])
         eventually(lambda: presses(catcher), lambda p: (0, COLLAPSED[1], 1) in p, 5)
         self.assertIn((0, COLLAPSED[1], 1), presses(catcher))
 
         self.restore_by_clicking(rig)
         shot = eventually(self.xsession.screenshot, lambda s: s.pixel(bx + mid, by + 12) == PAGE_COLOUR, 10)
-        print("expanded:", save_png(shot, "expanded.png"))
+        print("expanded:", shot.save("expanded.png"))
         self.assertEqual([shot.pixel(*COLLAPSED[:2]), shot.pixel(bx + mid, by + 12)], [PAGE_COLOUR] * 2)
         # Expanded, the window takes its clicks again.
         before = len(presses(catcher))
-        rig.click(*COLLAPSED[:2])
-        rig.click(640, 400)
+        self.xsession.click(*COLLAPSED[:2])
+        self.xsession.click(640, 400)
         time.sleep(0.5)
         self.assertEqual(len(presses(catcher)), before)
 
     def test_every_way_into_the_bubble_and_back(self):
-        rig = self.launch()
+        rig = BubbleRig.launch(self)
         x = self.xsession
 
         def page_minimises():
@@ -108,13 +118,13 @@ class Bubble(E2ETestCase):
             x.x(["xdotool", "windowminimize", str(rig.window)])
 
         def bubble_click():
-            rig.click(*rig.bubble_centre())
+            x.click(*rig.bubble_centre())
 
         def page_wakes():
             self.link.post({"type": "wake"})
 
         def second_launch():
-            self.assertEqual(self.make_app(self.install).start().wait_exit(15), 0)
+            self.assertEqual(self.make_app(rig.app.install).start().wait_exit(15), 0)
 
         cycles = [
             (page_minimises, bubble_click),
@@ -142,7 +152,7 @@ class Bubble(E2ETestCase):
         self.assertEqual(rig.utility_windows(), [rig.bubble_id], "one bubble, made once")
 
     def test_dragging_the_bubble_moves_it_for_good_without_opening_the_window(self):
-        rig = self.launch()
+        rig = BubbleRig.launch(self)
         self.collapse(rig)
         moved = (BUBBLE_HOME[0] - 300, BUBBLE_HOME[1] - 200)
 
@@ -158,7 +168,7 @@ class Bubble(E2ETestCase):
         self.collapse(rig, bubble_at=moved)
 
     def test_reopening_brings_back_the_frame_from_before_the_collapse(self):
-        rig = self.launch()
+        rig = BubbleRig.launch(self)
         own_frame = (100, 60, 1000, 650)
 
         # "wake" and a bubble click fill the work area whatever was saved;
@@ -172,7 +182,7 @@ class Bubble(E2ETestCase):
         rig.set_frame(own_frame)
         self.collapse(rig)
         self.collapse(rig)
-        self.assertEqual(self.make_app(self.install).start().wait_exit(15), 0)
+        self.assertEqual(self.make_app(rig.app.install).start().wait_exit(15), 0)
         rig.wait_expanded(own_frame)
 
         self.collapse(rig)

@@ -7,10 +7,8 @@ import re
 import time
 import unittest
 
-from harness import (PANEL_HEIGHT, RESOURCES, SCREEN, TITLE, E2ETestCase, PrivateBus, Recorder,
-                     XSession, eventually, wait_until)
+from harness import RESOURCES, TITLE, WORK_AREA, E2ETestCase, eventually, wait_until
 
-WORK_AREA = (0, PANEL_HEIGHT, SCREEN[0], SCREEN[1] - PANEL_HEIGHT)
 MAGENTA = (255, 0, 255)
 MEMBER_ID = re.compile(r"^orvi-kiosk-[0-9a-f]{8}-[0-9a-f]{4}-4[0-9a-f]{3}-[89ab][0-9a-f]{3}-[0-9a-f]{12}$")
 FALLBACK_PAGE = "<h1>Orvi interface is unavailable.</h1>"
@@ -47,29 +45,14 @@ def face_data_url():
 
 
 class Foundation(E2ETestCase):
-    @classmethod
-    def setUpClass(cls):
-        cls.xsession = cls.enterClassContext(XSession(panel=True))
-        cls.bus = cls.enterClassContext(PrivateBus())
-        cls.recorder = cls.enterClassContext(Recorder())
-
-    def setUp(self):
-        self.recorder.clear()
+    session = dict(panel=True, link=True)
 
     def probe_install(self):
-        return self.make_install(PROBE_PAGE.replace("@REPORT@", self.recorder.script()))
-
-    def launch(self, install):
-        app = self.make_app(install).start()
-        return app, app.window()
-
-    def quit(self, app):
-        app.close()
-        self.assertEqual(app.wait_exit(10), 0, "closing the window should quit cleanly")
+        return self.make_install(PROBE_PAGE.replace("@REPORT@", self.link.script()))
 
     def test_window_fills_the_work_area_above_everything_on_all_desktops(self):
         app, window = self.launch(self.probe_install())
-        self.recorder.wait_for("globals")
+        self.link.wait_for("globals")
 
         # The frame is the work area below the panel, not the whole screen.
         self.assertEqual(eventually(lambda: self.xsession.geometry(window), lambda g: g == WORK_AREA, 5),
@@ -88,16 +71,16 @@ class Foundation(E2ETestCase):
     def test_page_gets_its_globals_first_and_the_face_image(self):
         app, _ = self.launch(self.probe_install())
 
-        seen = self.recorder.wait_for("globals")
+        seen = self.link.wait_for("globals")
         self.assertEqual(seen["memberType"], "string")
         self.assertEqual(len(seen["member"]), 47)
         self.assertRegex(seen["member"], MEMBER_ID)
         self.assertIs(seen["kiosk"], True)
         # The script goes into the top frame only.
-        self.assertEqual(self.recorder.wait_for("frame"),
+        self.assertEqual(self.link.wait_for("frame"),
                          {"memberType": "undefined", "kiosk": "undefined"})
 
-        face = self.recorder.wait_for("face")
+        face = self.link.wait_for("face")
         self.assertFalse(face.get("error"), "the face data URL did not decode as an image")
         self.assertGreater(face["width"], 0)
         self.assertEqual(face["script"], face_data_url(), "every placeholder is replaced")
@@ -106,13 +89,13 @@ class Foundation(E2ETestCase):
     def test_member_id_is_kept_across_launches(self):
         install = self.probe_install()
         app, _ = self.launch(install)
-        first = self.recorder.wait_for("globals")["member"]
+        first = self.link.wait_for("globals")["member"]
         self.quit(app)
         self.assertEqual(install.read_defaults()["values"]["OrviDesktopGuestMemberID"], {"text": first})
 
-        self.recorder.clear()
+        self.link.clear()
         self.launch(install)
-        self.assertEqual(self.recorder.wait_for("globals")["member"], first)
+        self.assertEqual(self.link.wait_for("globals")["member"], first)
 
     def test_stored_member_id(self):
         # (stored value, what the page gets or None for a newly made id)
@@ -124,11 +107,11 @@ class Foundation(E2ETestCase):
         ]
         for stored, expected in cases:
             with self.subTest(stored=stored):
-                self.recorder.clear()
+                self.link.clear()
                 install = self.probe_install()
                 install.write_defaults({"OrviDesktopGuestMemberID": stored})
                 app, _ = self.launch(install)
-                member = self.recorder.wait_for("globals")["member"]
+                member = self.link.wait_for("globals")["member"]
                 self.quit(app)
                 kept = install.read_defaults()["values"]["OrviDesktopGuestMemberID"]
                 if expected is None:
@@ -141,26 +124,26 @@ class Foundation(E2ETestCase):
     def test_second_launch_brings_the_running_window_forward(self):
         install = self.probe_install()
         first, window = self.launch(install)
-        self.recorder.wait_for("globals")
+        self.link.wait_for("globals")
 
         cover = self.xsession.spawn("xmessage", ["xmessage", "-title", "Cover", "cover"])
         self.addCleanup(cover.stop)
         self.keep_log("xmessage", cover)
         covers = wait_until(lambda: self.xsession.windows_named("Cover", visible_only=True), 10, "xmessage")
         wait_until(lambda: self.xsession.active_window() in covers, 10, "xmessage to take the focus")
-        resumes = len(self.recorder.of("resume"))
+        resumes = len(self.link.of("resume"))
 
         second = self.make_app(install).start()
         self.assertEqual(second.wait_exit(10), 0, "the second launch should hand over and exit 0")
 
         self.assertEqual(eventually(self.xsession.active_window, lambda w: w == window, 5), window)
-        self.recorder.wait_for("resume", count=resumes + 1)
+        self.link.wait_for("resume", count=resumes + 1)
         self.assertTrue(first.process.running())
         self.assertEqual(self.xsession.windows_named(TITLE), [window])
 
     def test_closing_the_window_quits_promptly(self):
         app, window = self.launch(self.probe_install())
-        self.recorder.wait_for("globals")
+        self.link.wait_for("globals")
         app.close()
         self.assertEqual(app.wait_exit(5), 0, "the program should end within 5 s of the close")
         self.assertEqual(self.xsession.windows_named(TITLE), [])
@@ -198,13 +181,13 @@ class Foundation(E2ETestCase):
         reference = self.pixels_with_text_selected(self.make_install(FALLBACK_PAGE),
                                                    lambda pixels, unselected: pixels != unselected)
 
-        not_utf8 = PROBE_PAGE.replace("@REPORT@", self.recorder.script()).encode() + b"\xff\xfe"
+        not_utf8 = PROBE_PAGE.replace("@REPORT@", self.link.script()).encode() + b"\xff\xfe"
         for name, page in [("no index.html", None), ("index.html not UTF-8", not_utf8)]:
             with self.subTest(name):
-                self.recorder.clear()
+                self.link.clear()
                 shown = self.pixels_with_text_selected(self.make_install(page),
                                                        lambda pixels, _: pixels == reference)
-                self.assertEqual(self.recorder.reports, [], "the page itself was loaded")
+                self.assertEqual(self.link.reports, [], "the page itself was loaded")
                 self.assertTrue(shown == reference, "the window does not show the fallback page")
 
 if __name__ == "__main__":

@@ -9,9 +9,8 @@ import unittest
 import xml.etree.ElementTree as ElementTree
 
 from desktop_support import exec_argv
-from harness import APP_ID, BUNDLE, REPO, E2ETestCase, PrivateBus, Process, Recorder, XSession
+from harness import APP_ID, BUILD_DIR, BUNDLE, E2ETestCase
 
-BUILD_DIR = os.environ.get("ORVI_E2E_BUILD_DIR", os.path.join(REPO, "build", "dev"))
 RUNNING_VERSION = "1.0.0"
 
 PAGE = """<!DOCTYPE html><html><head><meta charset="utf-8">@REPORT@</head><body>
@@ -36,7 +35,6 @@ class Installing(E2ETestCase):
         cls.addClassCleanup(shutil.rmtree, cls.prefix, True)
         install_into(cls.prefix)
         cls.entry = os.path.join(cls.prefix, "share", "applications", APP_ID + ".desktop")
-        cls.resources = os.path.join(cls.prefix, "share", "orvi-desktop", BUNDLE, "Resources")
 
     def test_installed_files_pass_the_desktop_validators(self):
         metainfo = os.path.join(self.prefix, "share", "metainfo", APP_ID + ".metainfo.xml")
@@ -80,31 +78,22 @@ class RunningTheInstall(E2ETestCase):
         cls.prefix = tempfile.mkdtemp(prefix="orvi-e2e-prefix-")
         cls.addClassCleanup(shutil.rmtree, cls.prefix, True)
         install_into(cls.prefix)
-        cls.xsession = cls.enterClassContext(XSession())
-        cls.bus = cls.enterClassContext(PrivateBus())
-        cls.recorder = cls.enterClassContext(Recorder())
+        cls.start_session(link=True)
 
     def test_installed_program_shows_the_installed_page_on_its_own(self):
         resources = os.path.join(self.prefix, "share", "orvi-desktop", BUNDLE, "Resources")
         with open(os.path.join(resources, "index.html"), "w") as f:
-            f.write(PAGE.replace("@REPORT@", self.recorder.script()))
-        home = self.make_install()  # only for its home and XDG folders
-        app = self.make_app(home)
-        log = tempfile.mkstemp(prefix="orvi-desktop-", suffix=".log", dir=home.root)[1]
-        app.log_paths.append(log)
+            f.write(PAGE.replace("@REPORT@", self.link.script()))
+        app = self.make_app(self.make_install())  # the install only for its home and XDG folders
         binary = os.path.join(self.prefix, "bin", "orvi-desktop")
-        app.process = Process(["unshare", "--mount", "sh", "-c", HIDE_BUILD_DIR, "sh", BUILD_DIR, binary],
-                              app.env, log)
-
-        window = app.window()
-        self.assertEqual(self.recorder.wait_for("base", timeout=20), f"file://{resources}/")
-        self.assertGreater(self.recorder.wait_for("face"), 0, "the installed face image was not used")
+        window = app.start(["unshare", "--mount", "sh", "-c", HIDE_BUILD_DIR, "sh", BUILD_DIR, binary]).window()
+        self.assertEqual(self.link.wait_for("base", timeout=20), f"file://{resources}/")
+        self.assertGreater(self.link.wait_for("face"), 0, "the installed face image was not used")
         # The window belongs to the installed entry.
         self.assertIn(f'"{APP_ID}"', self.xsession.prop(window, "WM_CLASS") or "")
         with open(os.path.join(self.prefix, "share", "applications", APP_ID + ".desktop")) as f:
             self.assertIn(f"StartupWMClass={APP_ID}\n", f.read())
-        app.close()
-        self.assertEqual(app.wait_exit(10), 0)
+        self.quit(app)
 
         # Neither place a bundle could be had it; the installed data folder did.
         message = (f"could not load resource bundle: from {self.prefix}/bin/{BUNDLE} "

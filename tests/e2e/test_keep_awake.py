@@ -8,8 +8,7 @@ import unittest
 
 from gi.repository import GLib
 
-from harness import (APP_ID, E2ETestCase, PrivateBus, XSession, dbus_call, eventually, wait_for_bus_name,
-                     wait_until)
+from harness import APP_ID, E2ETestCase, dbus_call, eventually, wait_for_bus_name, wait_until
 
 REASON = "Keep the Orvi public assistant ready for voice requests"
 OUR_INHIBITOR = ("idle:sleep", APP_ID, REASON, "block")
@@ -49,10 +48,11 @@ def screen_saver_state(display):
 
 
 class KeepAwake(E2ETestCase):
+    session = dict(system_bus=True)
+
     @classmethod
     def setUpClass(cls):
-        cls.xsession = cls.enterClassContext(XSession())
-        cls.bus = cls.enterClassContext(PrivateBus(system=True))
+        super().setUpClass()
         # The saver starts after one idle second, so a test sees it come on.
         cls.xsession.x(["xset", "s", "1", "0"])
 
@@ -70,8 +70,7 @@ class KeepAwake(E2ETestCase):
             (SESSION_MANAGER, [("Inhibit", "susu", "u", f"ret = {SESSION_MANAGER_COOKIE}"),
                                ("Uninhibit", "u", "", ""), ("IsInhibited", "u", "b", "ret = False")]),
         ]:
-            log = self.start_helper(name, ["/usr/bin/python3", "-m", "dbusmock", name, path, interface])
-            self.logs[name] = log
+            self.logs[name] = self.start_helper(name, ["/usr/bin/python3", "-m", "dbusmock", name, path, interface])
             wait_for_bus_name(self.bus.session_address, name)
             for method in methods:
                 dbus_call(self.bus.session_address, name, path, "org.freedesktop.DBus.Mock.AddMethod",
@@ -92,8 +91,7 @@ class KeepAwake(E2ETestCase):
 
     def test_inhibits_while_running_and_lets_go_at_quit(self):
         self.start_mocks()
-        app = self.make_app(self.make_install()).start()
-        app.window()
+        app, _ = self.launch(self.make_install())
 
         held = eventually(self.inhibitors, lambda i: len(self.ours(i)) == 1, 10)
         self.assertEqual(len(self.ours(held)), 1, f"logind inhibitors: {held}")
@@ -103,8 +101,7 @@ class KeepAwake(E2ETestCase):
         self.assertEqual(len(gtk), 1)
         self.assertRegex(gtk[0], rf'^"{APP_ID}" \d+ "{REASON}" {GTK_INHIBIT_IDLE_AND_SUSPEND}$')
 
-        app.close()
-        self.assertEqual(app.wait_exit(10), 0)
+        self.quit(app)
         self.assertEqual(self.calls("org.freedesktop.ScreenSaver", "UnInhibit"), [str(SCREEN_SAVER_COOKIE)])
         self.assertEqual(self.calls("org.gnome.SessionManager", "Uninhibit"), [str(SESSION_MANAGER_COOKIE)])
         self.assertEqual(self.ours(eventually(self.inhibitors, lambda i: not self.ours(i), 5)), [])
@@ -126,12 +123,10 @@ class KeepAwake(E2ETestCase):
     def test_x_screen_saver_is_suspended_while_running(self):
         self.assertEqual(self.saver_after_idle(), SCREEN_SAVER_ON, "without the program the saver comes on")
 
-        app = self.make_app(self.make_install()).start()
-        app.window()
+        app, _ = self.launch(self.make_install())
         self.assertNotEqual(self.saver_after_idle(), SCREEN_SAVER_ON)
 
-        app.close()
-        self.assertEqual(app.wait_exit(10), 0)
+        self.quit(app)
         self.assertEqual(self.saver_after_idle(), SCREEN_SAVER_ON, "after quitting the saver is back")
 
     def test_window_appears_promptly_whatever_the_system_bus_does(self):
@@ -142,8 +137,7 @@ class KeepAwake(E2ETestCase):
             with self.subTest(name):
                 app = self.make_app(self.make_install(), env={"DBUS_SYSTEM_BUS_ADDRESS": address})
                 app.start().window(timeout=10)  # fails the test if it takes longer
-                app.close()
-                self.assertEqual(app.wait_exit(5), 0)
+                self.quit(app, 5)
 
 
 if __name__ == "__main__":

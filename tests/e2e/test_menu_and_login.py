@@ -2,57 +2,22 @@
 shortcuts) and the entry that starts the program at login."""
 
 import os
-import shutil
 import subprocess
-import tempfile
 import time
 import unittest
 
-from desktop_support import (Accessibility, FakeBrowser, activate_action, alert_content, exec_argv, find,
-                             no_alert_for, press, wait_for_alert)
-from harness import APP_ID, TITLE, E2ETestCase, Install, PrivateBus, Process, XSession, eventually, wait_until
+from desktop_support import FakeBrowser, check_for_updates, exec_argv
+from harness import APP_ID, E2ETestCase, alert_content, centre, eventually, find
 from update_server import UpdateServer, manifest
 
 NOTES = "Clearer voice."
-CHECK_FOR_UPDATES = "orvi-menu-1"
 # A folder name a session must quote with care: a space, double quotes, a
 # dollar sign and a percent sign (which starts a field code in Exec).
 AWKWARD_FOLDER = 'Orvi Station "$5" 100%'
 
 
-class InstallUnder(Install):
-    """An install whose root is a folder of the given name."""
-
-    def __init__(self, folder_name):
-        self.parent = tempfile.mkdtemp(prefix="orvi-e2e-")
-        self.root = os.path.join(self.parent, folder_name)
-        os.makedirs(self.root)
-        try:
-            self._lay_out(None, True)
-        except BaseException:
-            self.remove()
-            raise
-
-    def remove(self):
-        shutil.rmtree(self.parent, ignore_errors=True)
-
-
 class MenuTestCase(E2ETestCase):
-    @classmethod
-    def setUpClass(cls):
-        cls.xsession = cls.enterClassContext(XSession())
-        cls.bus = cls.enterClassContext(PrivateBus())
-        cls.a11y = cls.enterClassContext(Accessibility(cls.xsession, cls.bus))
-
-    def start_server(self):
-        server = UpdateServer()
-        server.__enter__()
-        self.addCleanup(server.__exit__, None, None, None)
-        return server
-
-    def launch(self, install, env=None):
-        app = self.make_app(install, env=env).start()
-        return app, app.window()
+    session = dict(a11y=True)
 
     def accessible(self, app, timeout=10, **match):
         """The one showing accessible object of the program that matches."""
@@ -62,15 +27,14 @@ class MenuTestCase(E2ETestCase):
         return found[0]
 
     def click(self, accessible):
-        x, y, w, h = accessible["extents"]
         # Away first: a move to where the pointer already is never completes.
         self.xsession.x(["xdotool", "mousemove", "--sync", "1", "1"])
-        self.xsession.x(["xdotool", "mousemove", "--sync", str(x + w // 2), str(y + h // 2), "click", "1"])
+        self.xsession.x(["xdotool", "mousemove", "--sync", *map(str, centre(accessible)), "click", "1"])
 
 
 class Menu(MenuTestCase):
     def test_check_for_updates_answers_even_when_the_launch_check_said_nothing(self):
-        server = self.start_server()
+        server = self.enterContext(UpdateServer())
         server.serve(manifest("1.4.2", notes=NOTES))
         install = self.make_install()
         install.write_defaults({"OrviDesktopUpdateNotice.1.4.2": {"boolean": True}})
@@ -80,7 +44,7 @@ class Menu(MenuTestCase):
         # The launch's own check knows this version already and stays silent.
         server.wait_for_request(timeout=30)
         server.wait_until_done()
-        self.assertTrue(no_alert_for(self.xsession, window, 3), "the launch check spoke of a known version")
+        self.assertTrue(app.no_alert_for(3), "the launch check spoke of a known version")
 
         # The menu button in the title strip, and the item in its menu.
         self.click(self.accessible(app, role="toggle button", name="Menu"))
@@ -90,27 +54,27 @@ class Menu(MenuTestCase):
         self.assertEqual(items, ["Show Orvi", "Check for Updates...", "Quit Orvi Desktop"])
         self.click(item)
         server.wait_for_request(count=2, timeout=15)
-        alert = wait_for_alert(self.xsession, window, 15)
+        alert = app.wait_for_alert(15)
         self.assertEqual(alert_content(self.accessible(app, role="alert")),
                          {"texts": ["Orvi Desktop 1.4.2 is ready", NOTES],
                           "buttons": ["Later", "Download Update"], "default": ["Download Update"]})
-        press(self.xsession, alert, "Escape")
-        wait_until(lambda: alert not in self.xsession.windows_named(TITLE), 10, "the alert to go")
+        self.xsession.press(alert, "Escape")
+        app.wait_gone(alert)
 
         # Nothing newer: a requested check says so.
         server.serve(manifest("1.0.0"))
-        activate_action(self.bus, CHECK_FOR_UPDATES)
+        check_for_updates(self.bus)
         server.wait_for_request(count=3, timeout=15)
-        alert = wait_for_alert(self.xsession, window, 15)
+        alert = app.wait_for_alert(15)
         self.assertEqual(alert_content(self.accessible(app, role="alert")),
                          {"texts": ["Orvi Desktop is up to date", "You have version 1.0.0."],
                           "buttons": ["OK"], "default": ["OK"]})
-        press(self.xsession, alert, "Return")
-        wait_until(lambda: alert not in self.xsession.windows_named(TITLE), 10, "the alert to go")
+        self.xsession.press(alert, "Return")
+        app.wait_gone(alert)
 
         self.assertEqual(browser.opened(), [])
         self.assertTrue(app.process.running())
-        press(self.xsession, window, "ctrl+q")
+        self.xsession.press(window, "ctrl+q")
         self.assertEqual(app.wait_exit(5), 0, "Ctrl+Q should quit at once")
 
     def test_show_orvi_brings_back_the_frame_from_before_the_collapse(self):
@@ -127,7 +91,7 @@ class Menu(MenuTestCase):
                 self.xsession.x(["xdotool", "windowminimize", str(window)])
                 collapsed = eventually(lambda: self.xsession.geometry(window), lambda g: g[2:] == (2, 2), 10)
                 self.assertEqual(collapsed[2:], (2, 2))
-                press(self.xsession, window, "ctrl+n")
+                self.xsession.press(window, "ctrl+n")
                 self.assertEqual(eventually(lambda: self.xsession.geometry(window), lambda g: g == frame, 10),
                                  frame)
                 self.assertEqual(eventually(self.xsession.active_window, lambda w: w == window, 5), window)
@@ -135,8 +99,7 @@ class Menu(MenuTestCase):
 
 class StartAtLogin(MenuTestCase):
     def test_entry_written_at_launch_starts_the_program(self):
-        install = InstallUnder(AWKWARD_FOLDER)
-        self.addCleanup(install.remove)
+        install = self.make_install(folder=AWKWARD_FOLDER)
         entry = os.path.join(install.dirs["XDG_CONFIG_HOME"], "autostart", APP_ID + ".desktop")
         # One left by a copy that has since moved.
         os.makedirs(os.path.dirname(entry))
@@ -148,17 +111,12 @@ class StartAtLogin(MenuTestCase):
                                     lambda argv: argv == [install.binary], 10), [install.binary])
         validation = subprocess.run(["desktop-file-validate", entry], capture_output=True, text=True)
         self.assertEqual((validation.returncode, validation.stdout.strip()), (0, ""), validation.stdout)
-        app.close()
-        self.assertEqual(app.wait_exit(10), 0)
+        self.quit(app)
 
         # The session's way in: exactly that command line, nothing else.
-        log = tempfile.mkstemp(prefix="orvi-desktop-", suffix=".log", dir=install.root)[1]
-        app.log_paths.append(log)
-        app.process = Process(exec_argv(entry), app.env, log)
-        app.window()
+        app.start(exec_argv(entry)).window()
         self.assertEqual(exec_argv(entry), [install.binary])
-        app.close()
-        self.assertEqual(app.wait_exit(10), 0)
+        self.quit(app)
 
 
 if __name__ == "__main__":

@@ -4,12 +4,14 @@ the program answers when the page asks for the camera and the microphone
 (WebKit's mock capture devices stand in for real ones)."""
 
 import collections
+import json
 import time
 import unittest
 
-from bubble_support import (WORK_AREA, BubbleRig, FakeBrowser, PageLink, atoms, capture_script,
-                            managed_windows, properties, shown_dialogs, start_accessibility_bus, window_ids)
-from harness import E2ETestCase, PrivateBus, XSession, eventually, wait_until
+from bubble_support import BubbleRig
+from desktop_support import FakeBrowser
+from harness import (WORK_AREA, Accessibility, E2ETestCase, atoms, centre, eventually, find, wait_until,
+                     window_ids)
 
 # Each is opened exactly as written, once.
 OPENED = [
@@ -44,19 +46,17 @@ MOCK_CAMERA = "video: Mock video device 1"
 QUESTION = "Allow this page to use your camera and microphone?"
 
 
+def capture_script(constraints, tag):
+    """Page script asking for capture devices; reports 'capture' with the
+    outcome: the tracks' kinds and labels, or the error's name."""
+    tag = json.dumps(tag)
+    return (f"navigator.mediaDevices.getUserMedia({constraints}).then("
+            f"s => report('capture', {{ tag: {tag}, tracks: s.getTracks().map(t => t.kind + ': ' + t.label) }}), "
+            f"e => report('capture', {{ tag: {tag}, error: e.name }}))")
+
+
 class PageBridge(E2ETestCase):
-    @classmethod
-    def setUpClass(cls):
-        cls.xsession = cls.enterClassContext(XSession(panel=True))
-        cls.bus = cls.enterClassContext(PrivateBus())
-        cls.link = cls.enterClassContext(PageLink())
-
-    def setUp(self):
-        self.link.clear()
-
-    def launch(self, install=None):
-        self.install = install or self.make_install(self.link.page())
-        return BubbleRig(self, self.make_app(self.install), self.link).start()
+    session = dict(panel=True, link=True)
 
     def test_only_web_links_reach_the_default_browser(self):
         install = self.make_install(self.link.page())
@@ -70,7 +70,7 @@ class PageBridge(E2ETestCase):
                          len(would_open), "the fake browser does not get what GIO opens")
         browser.forget()
 
-        rig = self.launch(install)
+        rig = BubbleRig.launch(self, install)
         for _, message, _ in IGNORED:
             self.link.post(message)
         for message in OPENED:
@@ -83,7 +83,7 @@ class PageBridge(E2ETestCase):
         self.assertEqual(self.link.of("pause"), [], "nothing collapsed the assistant")
 
     def test_wake_on_a_shown_window_puts_it_back_over_the_work_area(self):
-        rig = self.launch()
+        rig = BubbleRig.launch(self)
         rig.set_frame((100, 60, 1000, 650))
         resumes = self.link.count("resume")
         self.link.post({"type": "wake"})
@@ -91,27 +91,24 @@ class PageBridge(E2ETestCase):
         self.link.wait_for("resume", count=resumes + 1)
 
     def test_microphone_or_camera_alone_is_granted_without_asking(self):
-        self.launch()
-        windows = managed_windows(self.xsession)
+        BubbleRig.launch(self)
+        windows = self.xsession.managed_windows()
         for constraints, track in [("{audio: true}", MOCK_MICROPHONE), ("{video: true}", MOCK_CAMERA)]:
             with self.subTest(constraints):
                 self.link.run(capture_script(constraints, constraints))
                 outcome = self.link.wait_for("capture", predicate=lambda r: r["tag"] == constraints)
                 self.assertEqual(outcome.get("tracks"), [track], outcome)
-                self.assertEqual(managed_windows(self.xsession), windows, "nothing was shown")
+                self.assertEqual(self.xsession.managed_windows(), windows, "nothing was shown")
 
     def test_camera_and_microphone_together_are_asked_about(self):
-        start_accessibility_bus(self)
+        self.a11y = self.enterContext(Accessibility(self.xsession, self.bus))
         x = self.xsession
 
         def press(key):
-            def answer(dialog, _):
-                x.x(["xdotool", "windowfocus", "--sync", str(dialog), "key", key])
-            return answer
+            return lambda dialog, _: x.press(dialog, key)
 
         def click_dont_allow(_, described):
-            button = next(b for b in described["buttons"] if b["name"] == "Don't Allow")
-            x.x(["xdotool", "mousemove", *map(str, button["centre"]), "click", "1"])
+            x.click(*centre(find(described, role="push button", name="Don't Allow")[0]))
 
         def close_it(dialog, _):
             x.x(["wmctrl", "-i", "-c", hex(dialog)])
@@ -126,7 +123,7 @@ class PageBridge(E2ETestCase):
         for name, answer, outcome in answers:
             with self.subTest(name):
                 self.link.clear()
-                rig = self.launch()
+                rig = BubbleRig.launch(self)
                 try:
                     self.answer_prompt(rig, name, answer, outcome)
                 finally:
@@ -134,17 +131,18 @@ class PageBridge(E2ETestCase):
 
     def answer_prompt(self, rig, name, answer, outcome):
         x = self.xsession
-        windows = managed_windows(x)
+        windows = x.managed_windows()
         self.link.run(capture_script("{audio: true, video: true}", name))
-        dialog = wait_until(lambda: [w for w in managed_windows(x) if w not in windows], 15, "a dialog")[0]
-        props = properties(x, dialog)
+        dialog = wait_until(lambda: [w for w in x.managed_windows() if w not in windows], 15, "a dialog")[0]
+        props = x.props(dialog)
         self.assertIn("_NET_WM_WINDOW_TYPE_DIALOG", props.get("_NET_WM_WINDOW_TYPE", ""))
         self.assertEqual(window_ids(props.get("WM_TRANSIENT_FOR")), [rig.window])
         self.assertIn("_NET_WM_STATE_MODAL", atoms(props.get("_NET_WM_STATE")))
 
-        described = wait_until(lambda: shown_dialogs(self), 15, "the dialog on the accessibility bus")[0]
-        self.assertEqual(described["texts"][:1], [QUESTION])
-        self.assertEqual([(b["name"], b["default"]) for b in described["buttons"]],
+        described = wait_until(lambda: self.a11y.dialogs(rig.app.process.pid), 15,
+                               "the dialog on the accessibility bus")[0]
+        self.assertEqual([n["name"] for n in find(described, role="label")][:1], [QUESTION])
+        self.assertEqual([(b["name"], "is-default" in b["states"]) for b in find(described, role="push button")],
                          [("Don't Allow", False), ("Allow", True)])
         self.assertEqual(self.link.of("capture"), [], "no answer before the user's")
 
@@ -154,7 +152,7 @@ class PageBridge(E2ETestCase):
         if "tracks" in got:
             got["tracks"] = sorted(got["tracks"])
         self.assertEqual(got, outcome)
-        self.assertEqual(eventually(lambda: managed_windows(x), lambda w: w == windows, 5), windows)
+        self.assertEqual(eventually(x.managed_windows, lambda w: w == windows, 5), windows)
 
 if __name__ == "__main__":
     unittest.main()

@@ -6,13 +6,11 @@ import os
 import time
 import unittest
 
-from desktop_support import (Accessibility, FakeBrowser, activate_action, alert_content, dialogs, find,
-                             no_alert_for, press, transient_for, wait_for_alert)
-from harness import TITLE, E2ETestCase, PrivateBus, XSession, eventually, wait_until
+from desktop_support import FakeBrowser, check_for_updates
+from harness import TITLE, E2ETestCase, alert_content, centre, eventually, find, wait_until, window_ids
 from update_server import (MANIFEST_PATH, MiB, Body, Endless, Redirect, Silence, Trickle, UpdateServer, manifest,
                            manifest_bytes, padded_manifest)
 
-CHECK_FOR_UPDATES = "orvi-menu-1"
 NOTES = "Clearer voice.\nFaster start."
 DOWNLOAD = "https://orvi.example/downloads/Orvi%20Desktop%201.4.2.dmg?from=update&arch=x86_64"
 # After the server is done with a request, an alert that is coming shows up
@@ -21,37 +19,20 @@ QUIET_SECONDS = 3
 
 
 class UpdateTestCase(E2ETestCase):
-    @classmethod
-    def setUpClass(cls):
-        cls.xsession = cls.enterClassContext(XSession())
-        cls.bus = cls.enterClassContext(PrivateBus())
-        cls.a11y = cls.enterClassContext(Accessibility(cls.xsession, cls.bus))
+    session = dict(a11y=True)
 
     def start_server(self, **kw):
-        server = UpdateServer(**kw)
-        server.__enter__()
-        self.addCleanup(server.__exit__, None, None, None)
-        return server
+        return self.enterContext(UpdateServer(**kw))
 
-    def launch(self, install, server):
-        app = self.make_app(install, env=server.env())
-        app.started = time.monotonic()
-        app.start()
-        return app, app.window()
+    def dismiss_alerts(self, app):
+        for alert in app.alerts():
+            self.xsession.press(alert, "Escape")
+        wait_until(lambda: not app.alerts(), 10, "the alerts to go")
 
-    def quit(self, app):
-        app.close()
-        self.assertEqual(app.wait_exit(10), 0)
-
-    def dismiss_alerts(self, window):
-        for alert in dialogs(self.xsession, window):
-            press(self.xsession, alert, "Escape")
-        wait_until(lambda: not dialogs(self.xsession, window), 10, "the alerts to go")
-
-    def assert_quiet(self, server, window, what):
+    def assert_quiet(self, server, app, what):
         """Once every connection has ended, no alert comes."""
         server.wait_until_done(timeout=30)
-        self.assertTrue(no_alert_for(self.xsession, window, QUIET_SECONDS), f"{what}: an alert appeared")
+        self.assertTrue(app.no_alert_for(QUIET_SECONDS), f"{what}: an alert appeared")
 
 
 class AnnouncingANewVersion(UpdateTestCase):
@@ -60,13 +41,13 @@ class AnnouncingANewVersion(UpdateTestCase):
         server.serve(manifest("1.4.2", url=DOWNLOAD, notes=NOTES))
         install = self.make_install()
         browser = FakeBrowser(install)
-        app, window = self.launch(install, server)
+        app, window = self.launch(install, server.env())
 
         request = server.wait_for_request(timeout=30)
         self.assertGreaterEqual(request.opened - app.started, 3.0, "the check waits 3 s after launch")
-        alert = wait_for_alert(self.xsession, window, 15)
+        alert = app.wait_for_alert(15)
         self.assertIn("_NET_WM_WINDOW_TYPE_DIALOG", self.xsession.prop(alert, "_NET_WM_WINDOW_TYPE") or "")
-        self.assertEqual(transient_for(self.xsession, alert), window)
+        self.assertEqual(window_ids(self.xsession.prop(alert, "WM_TRANSIENT_FOR")), [window])
         self.assertEqual(
             alert_content(eventually(lambda: find(self.a11y.tree(app.process.pid), role="alert"), len, 10)[0]),
             {"texts": ["Orvi Desktop 1.4.2 is ready", NOTES], "buttons": ["Later", "Download Update"],
@@ -74,7 +55,7 @@ class AnnouncingANewVersion(UpdateTestCase):
         # Remembered while the question is still open.
         self.assertEqual(install.read_defaults()["values"].get("OrviDesktopUpdateNotice.1.4.2"), {"boolean": True})
 
-        press(self.xsession, alert, "Return")
+        self.xsession.press(alert, "Return")
         self.assertEqual(eventually(browser.opened, bool, 10), [[DOWNLOAD]])
         self.assertEqual(self.xsession.windows_named(TITLE, visible_only=True), [window])
         self.quit(app)
@@ -84,9 +65,9 @@ class AnnouncingANewVersion(UpdateTestCase):
             with self.subTest(name):
                 server.clear()
                 server.serve(manifest(version, url=DOWNLOAD, notes=NOTES))
-                app, window = self.launch(install, server)
+                app, _ = self.launch(install, server.env())
                 server.wait_for_request(timeout=30)
-                self.assert_quiet(server, window, name)
+                self.assert_quiet(server, app, name)
                 self.quit(app)
         self.assertEqual(browser.opened(), [[DOWNLOAD]])
 
@@ -96,7 +77,7 @@ class WhatTheDownloadButtonOpens(UpdateTestCase):
         server = self.start_server()
         install = self.make_install()
         browser = FakeBrowser(install)
-        app, window = self.launch(install, server)
+        app, _ = self.launch(install, server.env())
         server.wait_for_request(timeout=30)  # the launch's own check: 404, nothing to say
 
         # (download address, how it is answered, whether the browser gets it)
@@ -109,20 +90,18 @@ class WhatTheDownloadButtonOpens(UpdateTestCase):
         ]
         for url, answer, opened in cases:
             with self.subTest(url=url, answer=answer):
-                self.dismiss_alerts(window)  # one a failed case left
+                self.dismiss_alerts(app)  # one a failed case left
                 server.clear()
                 before = len(browser.opened())
                 server.serve(manifest("1.4.2", url=url))
-                activate_action(self.bus, CHECK_FOR_UPDATES)
-                alert = wait_for_alert(self.xsession, window, 15)
+                check_for_updates(self.bus)
+                alert = app.wait_for_alert(15)
                 if answer == "Later":
-                    tree = self.a11y.tree(app.process.pid)
-                    x, y, w, h = find(tree, role="push button", name="Later")[0]["extents"]
-                    self.xsession.x(["xdotool", "mousemove", str(x + w // 2), str(y + h // 2), "click", "1"])
+                    self.xsession.click(*centre(find(self.a11y.tree(app.process.pid), role="push button",
+                                                     name="Later")[0]))
                 else:
-                    press(self.xsession, alert, answer)
-                wait_until(lambda: alert not in self.xsession.windows_named(TITLE, visible_only=True),
-                           10, "the alert to go")
+                    self.xsession.press(alert, answer)
+                app.wait_gone(alert, visible_only=True)
                 if opened:
                     self.assertEqual(eventually(browser.opened, lambda o: len(o) > before, 10)[before:], [[url]])
                 else:
@@ -144,7 +123,7 @@ class WhatCountsAsAManifest(UpdateTestCase):
         with open(manifest_file, "wb") as f:
             f.write(manifest_bytes("1.4.2"))
 
-        app, window = self.launch(self.make_install(), server)
+        app, _ = self.launch(self.make_install(), server.env())
         server.wait_for_request(timeout=30)
         server.wait_until_done()
 
@@ -181,19 +160,18 @@ class WhatCountsAsAManifest(UpdateTestCase):
         ]
         for name, answer, alerts, saw in cases:
             with self.subTest(name):
-                self.dismiss_alerts(window)  # one a failed case left
+                self.dismiss_alerts(app)  # one a failed case left
                 server.clear()
                 server.certificate = "trusted"
                 answer(server)
-                activate_action(self.bus, CHECK_FOR_UPDATES)
+                check_for_updates(self.bus)
                 server.wait_for(lambda cs: cs, 15, "a connection")
                 if alerts:
-                    alert = wait_for_alert(self.xsession, window, 15)
-                    press(self.xsession, alert, "Escape")
-                    wait_until(lambda: alert not in self.xsession.windows_named(TITLE), 10,
-                               "the alert to go")
+                    alert = app.wait_for_alert(15)
+                    self.xsession.press(alert, "Escape")
+                    app.wait_gone(alert)
                 else:
-                    self.assert_quiet(server, window, name)
+                    self.assert_quiet(server, app, name)
                 connections = server.wait_until_done()
                 if saw:
                     saw(connections)
@@ -212,7 +190,7 @@ class QuittingDuringARequest(UpdateTestCase):
         for name, answer, how in cases:
             with self.subTest(name), UpdateServer() as server:
                 server.serve(answer)
-                app, window = self.launch(self.make_install(), server)
+                app, window = self.launch(self.make_install(), server.env())
                 request = server.wait_for_request(timeout=30)
 
                 # The window still does what it is asked while the request hangs:
@@ -220,17 +198,17 @@ class QuittingDuringARequest(UpdateTestCase):
                 self.xsession.x(["xdotool", "windowminimize", str(window)])
                 self.assertEqual(eventually(lambda: self.xsession.geometry(window)[2:], lambda s: s == (2, 2), 10),
                                  (2, 2))
-                press(self.xsession, window, "ctrl+n")
+                self.xsession.press(window, "ctrl+n")
                 expanded = lambda size: size[0] >= 900 and size[1] >= 620
                 size = eventually(lambda: self.xsession.geometry(window)[2:], expanded, 10)
                 self.assertTrue(expanded(size), f"the window stayed {size}")
                 self.assertIsNone(request.closed, "the request should still be going on")
-                self.assertTrue(no_alert_for(self.xsession, window, 0.5))
+                self.assertTrue(app.no_alert_for(0.5))
 
                 if how == "close":
                     app.close()
                 else:
-                    press(self.xsession, window, how)
+                    self.xsession.press(window, how)
                 asked = time.monotonic()
                 status = app.wait_exit(10)
                 took = time.monotonic() - asked

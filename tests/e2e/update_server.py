@@ -39,54 +39,44 @@ def manifest_bytes(version, url="https://orvi.example/downloads/orvi-desktop.dmg
     return json.dumps({"macOS": {"version": version, "downloadURL": url, "notes": notes}}).encode()
 
 
-class Authority:
-    """A certificate authority of its own, made with the openssl command line."""
+CA_EXTENSIONS = ["basicConstraints=critical,CA:TRUE", "keyUsage=critical,keyCertSign,cRLSign"]
+SERVER_EXTENSIONS = ["basicConstraints=CA:FALSE", "keyUsage=critical,digitalSignature",
+                     "extendedKeyUsage=serverAuth"]
 
-    def __init__(self, folder, name):
-        self.folder, self.name = folder, name
-        self.key = os.path.join(folder, name + ".key")
-        self.certificate = os.path.join(folder, name + ".pem")
-        self._openssl("req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:P-256", "-nodes",
-                      "-keyout", self.key, "-out", self.certificate, "-days", "2",
-                      "-subj", f"/CN=Orvi e2e {name}",
-                      "-addext", "basicConstraints=critical,CA:TRUE",
-                      "-addext", "keyUsage=critical,keyCertSign,cRLSign")
 
-    def issue(self, name, dns_names, ips=()):
-        """A server certificate and key for the given names: (certificate, key)."""
-        key = os.path.join(self.folder, f"{name}.key")
-        request = os.path.join(self.folder, f"{name}.csr")
-        certificate = os.path.join(self.folder, f"{name}.pem")
-        extensions = os.path.join(self.folder, f"{name}.ext")
-        alt_names = [f"DNS:{n}" for n in dns_names] + [f"IP:{ip}" for ip in ips]
-        with open(extensions, "w") as f:
-            f.write(f"subjectAltName={','.join(alt_names)}\nbasicConstraints=CA:FALSE\n"
-                    "keyUsage=critical,digitalSignature\nextendedKeyUsage=serverAuth\n")
-        self._openssl("req", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:P-256", "-nodes",
-                      "-keyout", key, "-out", request, "-subj", f"/CN={dns_names[0]}")
-        self._openssl("x509", "-req", "-in", request, "-CA", self.certificate, "-CAkey", self.key,
-                      "-set_serial", str(secrets.randbits(63)), "-days", "2",
-                      "-extfile", extensions, "-out", certificate)
-        return certificate, key
-
-    def _openssl(self, *args):
-        result = subprocess.run(["openssl", *args], capture_output=True, text=True, timeout=30)
-        if result.returncode != 0:
-            raise RuntimeError(f"openssl {args[0]} failed: {result.stderr.strip()}")
+def make_certificate(folder, name, subject, extensions, authority=None):
+    """A key and a certificate made with the openssl command line: an
+    authority's own, or one that authority (its (certificate, key)) signs.
+    Returns (certificate, key)."""
+    certificate, key = os.path.join(folder, name + ".pem"), os.path.join(folder, name + ".key")
+    args = ["openssl", "req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:P-256", "-nodes",
+            "-keyout", key, "-out", certificate, "-days", "2", "-subj", subject,
+            "-set_serial", str(secrets.randbits(63))]
+    args += [a for extension in extensions for a in ("-addext", extension)]
+    args += ["-CA", authority[0], "-CAkey", authority[1]] if authority else []
+    result = subprocess.run(args, capture_output=True, text=True, timeout=30)
+    if result.returncode != 0:
+        raise RuntimeError(f"openssl failed to make {name}: {result.stderr.strip()}")
+    return certificate, key
 
 
 # ----- Responses. Each writes a whole answer through the request handler and
 # returns once it is sent or the client has gone.
+
+def _head(handler, status=200, **headers):
+    """The status line and headers; Content_Type stands for Content-Type."""
+    handler.send_response(status)
+    for name, value in headers.items():
+        handler.send_header(name.replace("_", "-"), str(value))
+    handler.end_headers()
+
 
 class Body:
     def __init__(self, data, status=200, content_type="application/json"):
         self.data, self.status, self.content_type = data, status, content_type
 
     def send(self, handler, record):
-        handler.send_response(self.status)
-        handler.send_header("Content-Type", self.content_type)
-        handler.send_header("Content-Length", str(len(self.data)))
-        handler.end_headers()
+        _head(handler, self.status, Content_Type=self.content_type, Content_Length=len(self.data))
         handler.write(self.data, record)
 
 
@@ -102,28 +92,19 @@ def padded_manifest(version, size):
 
 
 class Redirect:
-    def __init__(self, location, status=302):
-        self.location, self.status = location, status
+    def __init__(self, location):
+        self.location = location
 
     def send(self, handler, record):
-        handler.send_response(self.status)
-        handler.send_header("Location", self.location)
-        handler.send_header("Content-Length", "0")
-        handler.end_headers()
+        _head(handler, 302, Location=self.location, Content_Length=0)
 
 
 class Endless:
     """A valid manifest followed by white space that never ends."""
 
-    def __init__(self, version="1.4.2"):
-        self.version = version
-
     def send(self, handler, record):
-        handler.send_response(200)
-        handler.send_header("Content-Type", "application/json")
-        handler.send_header("Connection", "close")
-        handler.end_headers()
-        handler.write(manifest_bytes(self.version), record)
+        _head(handler, Content_Type="application/json", Connection="close")
+        handler.write(manifest_bytes("1.4.2"), record)
         chunk = b" " * 65536
         while not handler.server.stopping.is_set() and handler.write(chunk, record):
             pass
@@ -132,14 +113,11 @@ class Endless:
 class Trickle:
     """A manifest that comes one byte every `interval` seconds."""
 
-    def __init__(self, version="1.4.2", interval=3.0):
-        self.data, self.interval = manifest_bytes(version), interval
+    def __init__(self, interval):
+        self.data, self.interval = manifest_bytes("1.4.2"), interval
 
     def send(self, handler, record):
-        handler.send_response(200)
-        handler.send_header("Content-Type", "application/json")
-        handler.send_header("Content-Length", str(len(self.data)))
-        handler.end_headers()
+        _head(handler, Content_Type="application/json", Content_Length=len(self.data))
         for i in range(len(self.data)):
             if not handler.write(self.data[i:i + 1], record) or handler.client_gone(self.interval):
                 return
@@ -149,10 +127,7 @@ class Silence:
     """Headers that promise a body, and then nothing at all."""
 
     def send(self, handler, record):
-        handler.send_response(200)
-        handler.send_header("Content-Type", "application/json")
-        handler.send_header("Content-Length", "4096")
-        handler.end_headers()
+        _head(handler, Content_Type="application/json", Content_Length=4096)
         handler.wfile.flush()
         while not handler.client_gone(0.2):
             pass
@@ -257,12 +232,14 @@ class UpdateServer:
                 time.sleep(0.2)
 
     def _make_certificates(self):
-        trusted = Authority(self.dir, "authority")
-        stranger = Authority(self.dir, "stranger")
+        trusted = make_certificate(self.dir, "authority", "/CN=Orvi e2e authority", CA_EXTENSIONS)
+        stranger = make_certificate(self.dir, "stranger", "/CN=Orvi e2e stranger", CA_EXTENSIONS)
+        local = ["subjectAltName=DNS:localhost,IP:127.0.0.1,IP:::1"] + SERVER_EXTENSIONS
+        elsewhere = ["subjectAltName=DNS:orvi-elsewhere.example"] + SERVER_EXTENSIONS
         self.contexts = {
-            "trusted": trusted.issue("localhost", ["localhost"], ["127.0.0.1", "::1"]),
-            "untrusted": stranger.issue("localhost-by-stranger", ["localhost"], ["127.0.0.1", "::1"]),
-            "wrong-name": trusted.issue("elsewhere", ["orvi-elsewhere.example"]),
+            "trusted": make_certificate(self.dir, "localhost", "/CN=localhost", local, trusted),
+            "untrusted": make_certificate(self.dir, "by-stranger", "/CN=localhost", local, stranger),
+            "wrong-name": make_certificate(self.dir, "elsewhere", "/CN=orvi-elsewhere.example", elsewhere, trusted),
         }
         for name, (certificate, key) in self.contexts.items():
             context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
@@ -270,7 +247,7 @@ class UpdateServer:
             self.contexts[name] = context
         self.certificate = "trusted"
         os.makedirs(os.path.dirname(CA_FILE), exist_ok=True)
-        shutil.copyfile(trusted.certificate, CA_FILE + ".new")
+        shutil.copyfile(trusted[0], CA_FILE + ".new")
         os.replace(CA_FILE + ".new", CA_FILE)
         self._wrote_ca = True
 
@@ -402,7 +379,6 @@ class UpdateServer:
         paths = [MANIFEST_PATH] + [f"/hop/{n}" for n in range(1, hops + 1)]
         self.routes = {path: Redirect(self.base + paths[i + 1]) for i, path in enumerate(paths[:-1])}
         self.routes[paths[-1]] = final
-        return paths
 
     # -- what happened
 
@@ -414,10 +390,6 @@ class UpdateServer:
     def _notify(self):
         with self._changed:
             self._changed.notify_all()
-
-    def requests(self, path=None):
-        with self._changed:
-            return [c for c in self.connections if c.path is not None and (path is None or c.path == path)]
 
     def clear(self):
         with self._changed:
