@@ -33,6 +33,11 @@ PANEL_HEIGHT = 28
 WORK_AREA = (0, PANEL_HEIGHT, SCREEN[0], SCREEN[1] - PANEL_HEIGHT)  # with the panel
 SHOTS = "/tmp/orvi-shots"
 
+# How long a program may take to come up. Only a failure ever waits this
+# long; the first start on a fresh machine (empty font and icon caches, cold
+# disk) and a loaded machine can take far longer than usual.
+STARTUP = 60
+
 BUS_CONF = """<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
  "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
 <busconfig><type>session</type><listen>unix:tmpdir=/tmp</listen><auth>EXTERNAL</auth>
@@ -208,7 +213,7 @@ class XSession:
     def helper_window(self, kind, rect):
         """Starts HELPER_WINDOW; (its process, its window) once it is mapped."""
         process = self.spawn(kind, ["/usr/bin/python3", "-c", HELPER_WINDOW, kind, *map(str, rect)])
-        mapped = wait_until(lambda: re.search(r"mapped (\d+)", process.log()), 15, f"the {kind} window")
+        mapped = wait_until(lambda: re.search(r"mapped (\d+)", process.log()), STARTUP, f"the {kind} window")
         return process, int(mapped[1])
 
     def _start(self):
@@ -221,14 +226,14 @@ class XSession:
                    pass_fds=(write_end,))
         os.close(write_end)
         with os.fdopen(read_end, "rb") as numbers:
-            ready = select.select([numbers], [], [], 15)[0]
+            ready = select.select([numbers], [], [], STARTUP)[0]
             number = numbers.readline().strip() if ready else b""
         if not number:
             raise RuntimeError("Xvfb gave no display number")
         self.display = ":" + number.decode()
-        wait_until(lambda: self.x(["xdpyinfo"], check=False) is not None, 15, "xdpyinfo")
+        wait_until(lambda: self.x(["xdpyinfo"], check=False) is not None, STARTUP, "xdpyinfo")
         self.spawn("openbox", ["openbox", "--sm-disable"])
-        wait_until(self._openbox_ready, 15, "openbox")
+        wait_until(self._openbox_ready, STARTUP, "openbox")
         if self.compositor:
             self.spawn("xcompmgr", ["xcompmgr"])
         if self.panel:
@@ -686,7 +691,7 @@ class PageLink:
             self._changed.wait_for(lambda: self._commands and current(), timeout=1.0)
             return self._commands.pop(0) if self._commands and current() else ""
 
-    def run(self, js, timeout=15):
+    def run(self, js, timeout=30):
         """Has the page run js; waits until it has."""
         with self._changed:
             self._last_id += 1
@@ -713,7 +718,7 @@ class PageLink:
             self.reports.clear()
             self._commands.clear()
 
-    def wait_for(self, kind, timeout=15, predicate=lambda data: True, count=1):
+    def wait_for(self, kind, timeout=30, predicate=lambda data: True, count=1):
         """The count-th report of kind that satisfies predicate; fails at once
         when a page command failed."""
         deadline = time.monotonic() + timeout
@@ -760,7 +765,7 @@ class App:
         self.process = Process(argv or [self.install.binary], self.env, log)
         return self
 
-    def window(self, timeout=20):
+    def window(self, timeout=STARTUP):
         """The program's one viewable window."""
         def find():
             if not self.process.running():
