@@ -349,7 +349,7 @@ class Display:
             ["openbox", "--sm-disable"], env=env, stdout=subprocess.DEVNULL,
             stderr=subprocess.DEVNULL, start_new_session=True)
         wait_until(lambda: self.openbox.poll() is not None
-                   or window_manager_name(env) == "Openbox", "openbox", 60.0)
+                   or ready_window_manager(env) == "Openbox", "openbox", 60.0)
         if self.openbox.poll() is not None:
             raise SystemExit("openbox did not start on " + self.name)
 
@@ -365,7 +365,8 @@ class Display:
                 proc.wait()
 
 
-def window_manager_name(env):
+def ready_window_manager(env):
+    """The window manager's name once it takes windows; None before."""
     def prop(args):
         result = subprocess.run(["xprop"] + args, env=env, capture_output=True, text=True)
         return result.stdout if result.returncode == 0 else ""
@@ -373,6 +374,10 @@ def window_manager_name(env):
     if "window id" not in check:
         return None
     window = check.split()[-1]
+    # Openbox names itself before it loads its theme and fonts, and takes no
+    # window mapped meanwhile; it publishes the work area once it is done.
+    if "=" not in prop(["-root", "_NET_WORKAREA"]):
+        return None
     name = prop(["-id", window, "_NET_WM_NAME"])
     return name.partition("=")[2].strip().strip('"') or None
 

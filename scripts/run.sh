@@ -26,8 +26,12 @@ export DISPLAY=":$display"
 until xdpyinfo >/dev/null 2>&1; do sleep 0.1; done
 openbox --sm-disable >/dev/null 2>&1 &
 pids+=($!)
+# Openbox names itself before it loads its theme and fonts (on a fresh machine
+# that means building the font cache) and takes no window mapped meanwhile; it
+# publishes the work area once it is done.
 until w=$(xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | awk '/window id/{print $NF}') &&
-    [ -n "$w" ] && xprop -id "$w" _NET_WM_NAME 2>/dev/null | grep -q Openbox; do sleep 0.1; done
+    [ -n "$w" ] && xprop -id "$w" _NET_WM_NAME 2>/dev/null | grep -q Openbox &&
+    xprop -root _NET_WORKAREA 2>/dev/null | grep -q =; do sleep 0.1; done
 
 dbus-run-session -- "$binary" &
 pids+=($!)

@@ -245,8 +245,13 @@ class XSession:
             wait_until(lambda: self.work_area() == WORK_AREA, 10, "the panel's strut to shape the work area")
 
     def _openbox_ready(self):
+        # Openbox names itself before it loads its theme and fonts, which on
+        # a fresh machine means building the font cache, and a window mapped
+        # meanwhile is never managed. It publishes the work area once that
+        # is done.
         check = self.prop_window(None, "_NET_SUPPORTING_WM_CHECK")
-        return check is not None and "Openbox" in (self.prop(check, "_NET_WM_NAME") or "")
+        return (check is not None and "Openbox" in (self.prop(check, "_NET_WM_NAME") or "")
+                and self.work_area() is not None)
 
     def x(self, args, check=True):
         """Runs an X client against this display; None when it fails and check is off."""
