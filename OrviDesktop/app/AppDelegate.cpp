@@ -6,6 +6,8 @@
 #include "update/UpdateCheck.h"
 #include "update/VersionComparison.h"
 
+#include <cstdlib>
+
 namespace orvi {
 
 namespace {
@@ -116,7 +118,12 @@ bool AppDelegate::isVersion(std::string_view candidate, std::string_view newerTh
 
 std::string AppDelegate::updateEndpointURL()
 {
-    return std::string("https://") + ORVI_UPDATE_HOST + UpdateCheck::endpointPath;
+    std::string host = ORVI_UPDATE_HOST;
+#ifdef ORVI_TEST_HOOKS
+    if (const char* testHost = std::getenv("ORVI_TEST_UPDATE_HOST"))
+        host = testHost;
+#endif
+    return "https://" + host + UpdateCheck::endpointPath;
 }
 
 // Starts a check and returns at once; nothing waits for it and nothing stops

@@ -1,5 +1,6 @@
 #include "platform/gtk/URLSessionCurl.h"
 
+#include <cstdlib>
 #include <curl/curl.h>
 #include <fstream>
 #include <iterator>
@@ -34,11 +35,13 @@ int progress(void* context, curl_off_t, curl_off_t, curl_off_t, curl_off_t)
     return static_cast<Transfer*>(context)->stopping->load() ? 1 : 0;
 }
 
+#ifdef ORVI_TEST_HOOKS
 std::string readWhole(const char* path)
 {
     std::ifstream file(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
 }
+#endif
 
 std::optional<Bytes> get(const std::string& url, const std::atomic<bool>& stopping)
 {
@@ -64,11 +67,11 @@ std::optional<Bytes> get(const std::string& url, const std::atomic<bool>& stoppi
     curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, progress);
     curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &transfer);
 
-    // The system's authorities, and in test builds the extra ones, side by
-    // side in one bundle.
+#ifdef ORVI_TEST_HOOKS
+    // Test builds: the system's authorities and a test server's, side by side
+    // in one bundle.
     std::string authorities;
-    const char* extraAuthorities = ORVI_EXTRA_CA_FILE;
-    if (*extraAuthorities) {
+    if (const char* extraAuthorities = std::getenv("ORVI_TEST_CA_FILE")) {
         char* systemBundle = nullptr;
         if (curl_easy_getinfo(curl, CURLINFO_CAINFO, &systemBundle) == CURLE_OK && systemBundle)
             authorities = readWhole(systemBundle) + "\n";
@@ -76,6 +79,7 @@ std::optional<Bytes> get(const std::string& url, const std::atomic<bool>& stoppi
         curl_blob blob { authorities.data(), authorities.size(), CURL_BLOB_NOCOPY };
         curl_easy_setopt(curl, CURLOPT_CAINFO_BLOB, &blob);
     }
+#endif
 
     CURLcode result = curl_easy_perform(curl);
     curl_easy_cleanup(curl);

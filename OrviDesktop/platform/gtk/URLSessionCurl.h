@@ -11,8 +11,8 @@
 namespace orvi::gtk {
 
 // GET requests with libcurl, one worker thread each. TLS is always verified
-// against the system's certificate store (plus, in test builds, the extra
-// authorities chosen in the build). Redirects are followed only to https and
+// against the system's certificate store (plus, in test builds, a test
+// server's authority). Redirects are followed only to https and
 // at most five times; a transfer that makes no progress for 60 seconds is
 // given up; a body is read up to 1 MiB, and a larger one counts as none.
 //

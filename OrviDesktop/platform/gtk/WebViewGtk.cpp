@@ -96,7 +96,7 @@ WebViewConfigurationGtk::WebViewConfigurationGtk()
     if (!hasRenderNode)
         webkit_settings_set_hardware_acceleration_policy(
             m_settings, WEBKIT_HARDWARE_ACCELERATION_POLICY_NEVER);
-#ifdef ORVI_TEST_MOCK_CAPTURE_DEVICES
+#ifdef ORVI_TEST_HOOKS
     // Test builds only: machines without a camera or microphone still get
     // capture requests.
     webkit_settings_set_enable_mock_capture_devices(m_settings, TRUE);
