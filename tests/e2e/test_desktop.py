@@ -1,0 +1,200 @@
+"""What the program does on a desktop: keeping the machine awake (against
+mocks of logind, the screen saver service and the session manager), its
+menu and shortcuts, starting at login, and installing."""
+
+import ctypes, os, re, shutil, signal, subprocess, tempfile, time, unittest, xml.etree.ElementTree as ElementTree
+from gi.repository import GLib
+from harness import (APP_ID, BINARY, BUNDLE, E2ETest, Proc, centre, dbus_call, exec_argv, poll, wait,
+                     wait_for_name)
+from update_server import UpdateServer, manifest
+
+REASON = "Keep the Orvi public assistant ready for voice requests"
+SCREEN_SAVER = ("org.freedesktop.ScreenSaver", "/org/freedesktop/ScreenSaver", "org.freedesktop.ScreenSaver")
+SESSION_MANAGER = ("org.gnome.SessionManager", "/org/gnome/SessionManager", "org.gnome.SessionManager")
+BUILD_DIR = os.path.dirname(BINARY)
+
+
+def screen_saver_on(display):
+    """Whether the X screen saver is on, as a client sees it."""
+    class Info(ctypes.Structure):
+        _fields_ = [("window", ctypes.c_ulong), ("state", ctypes.c_int), ("kind", ctypes.c_int)] + [
+            (name, ctypes.c_ulong) for name in ("til_or_since", "idle", "event_mask")]
+    xlib, xss = ctypes.CDLL("libX11.so.6"), ctypes.CDLL("libXss.so.1")
+    xlib.XOpenDisplay.restype = xlib.XDefaultRootWindow.restype = ctypes.c_void_p
+    xlib.XDefaultRootWindow.argtypes = xlib.XCloseDisplay.argtypes = [ctypes.c_void_p]
+    xss.XScreenSaverQueryInfo.argtypes = [ctypes.c_void_p, ctypes.c_void_p, ctypes.POINTER(Info)]
+    dpy, info = xlib.XOpenDisplay(display.encode()), Info()
+    xss.XScreenSaverQueryInfo(dpy, xlib.XDefaultRootWindow(dpy), ctypes.byref(info))
+    xlib.XCloseDisplay(dpy)
+    return info.state == 1
+
+
+class KeepingAwake(E2ETest):
+    def mock(self, name, *args):
+        process = self.desktop.spawn(name, ["/usr/bin/python3", "-m", "dbusmock", *args])
+        self.addCleanup(process.stop)
+        return process
+
+    def test_inhibits_while_running_and_lets_go_however_it_ends(self):
+        d = self.desktop
+        self.mock("logind", "--system", "--template", "logind")
+        wait_for_name(d.system_bus, "org.freedesktop.login1")
+        logs = {}
+        for (name, path, interface), methods in [
+                (SCREEN_SAVER, [("Inhibit", "ss", "u", "ret = 7"), ("UnInhibit", "u", "", "")]),
+                (SESSION_MANAGER, [("Inhibit", "susu", "u", "ret = 42"), ("Uninhibit", "u", "", ""),
+                                   ("IsInhibited", "u", "b", "ret = False")])]:
+            logs[name] = self.mock(name, name, path, interface)
+            wait_for_name(d.bus, name)
+            for method in methods:
+                dbus_call(d.bus, name, path, "org.freedesktop.DBus.Mock.AddMethod",
+                          GLib.Variant("(sssss)", (interface,) + method))
+        calls = lambda name, method: re.findall(rf"^\S+ {method} (.*)$", logs[name].log(), re.M)
+        ours = lambda: [i for i in dbus_call(d.system_bus, "org.freedesktop.login1", "/org/freedesktop/login1",
+                                             "org.freedesktop.login1.Manager.ListInhibitors")[0]
+                        if tuple(i[:4]) == ("idle:sleep", APP_ID, REASON, "block")]
+        install = self.install(None)
+        for number, (way, stop) in enumerate([("close", lambda app: app.close()),
+                                              ("SIGTERM", lambda app: app.process.send_signal(signal.SIGTERM)),
+                                              ("SIGHUP", lambda app: app.process.send_signal(signal.SIGHUP))], 1):
+            with self.subTest(way):
+                app = self.launch(install)
+                self.assertEqual(len(poll(ours, bool, 10)), 1, "logind's inhibitor")
+                self.assertEqual(poll(lambda: calls(SCREEN_SAVER[0], "Inhibit"), lambda c: len(c) == number, 10)[-1],
+                                 f'"{APP_ID}" "{REASON}"')
+                self.assertRegex(poll(lambda: calls(SESSION_MANAGER[0], "Inhibit"), lambda c: len(c) == number, 10)
+                                 [-1], rf'^"{APP_ID}" \d+ "{REASON}" 12$')  # idle and suspend
+                stop(app)
+                self.assertEqual(app.process.exit_status(10), 0)
+                self.assertEqual(calls(SCREEN_SAVER[0], "UnInhibit"), ["7"] * number)
+                self.assertEqual(calls(SESSION_MANAGER[0], "Uninhibit"), ["42"] * number)
+                self.assertEqual(poll(ours, lambda i: not i, 5), [])
+
+    def test_the_x_screen_saver_is_suspended_while_running(self):
+        d = self.desktop
+        d.x("xset", "s", "1", "0")  # on after one idle second
+
+        def after_idle():
+            d.xdo("mousemove", 5, 700 + int(time.monotonic()) % 50)  # input wakes the saver
+            wait(lambda: not screen_saver_on(d.env["DISPLAY"]), 5, "the screen saver to go off")
+            time.sleep(2.5)
+            return screen_saver_on(d.env["DISPLAY"])
+
+        self.assertTrue(after_idle(), "without the program the saver comes on")
+        app = self.launch(self.install(None))
+        self.assertFalse(after_idle())
+        self.quit(app)
+        self.assertTrue(after_idle(), "after quitting the saver is back")
+
+    def test_the_window_comes_at_once_whatever_the_system_bus_does(self):
+        for bus in ["unix:path=/nonexistent/bus", self.desktop.system_bus]:  # none, and one without logind
+            with self.subTest(bus):
+                app = self.app(self.install(None), env={"DBUS_SYSTEM_BUS_ADDRESS": bus}).start()
+                start = time.monotonic()
+                app.wait_window()
+                self.assertLess(time.monotonic() - start, 10)
+                self.quit(app, 5)
+
+
+class MenuAndLogin(E2ETest):
+    def click(self, app, **match):
+        node = wait(lambda: self.desktop.accessible(app.process.pid, **match), 10, str(match))[0]
+        self.desktop.xdo("mousemove", 1, 1)  # a move to where the pointer is never completes
+        self.desktop.xdo("mousemove", "--sync", *centre(node), "click", 1)
+
+    def alert_says(self, app):
+        alert = wait(app.alerts, 15, "an alert")[0]
+        nodes = poll(lambda: self.desktop.accessible(app.process.pid), lambda n: any(x["role"] == "alert" for x in n))
+        buttons = sorted([n for n in nodes if n["role"] == "push button" and n["name"] not in ("Close", "Minimize")],
+                         key=lambda b: b["extents"][0])
+        return alert, ([n["name"] for n in nodes if n["role"] == "label" and n["name"]],
+                       [(b["name"], b["default"]) for b in buttons])
+
+    def test_the_menu_offers_the_updates_check_and_quits_with_ctrl_q(self):
+        server = self.enterContext(UpdateServer())
+        server.serve(manifest("1.4.2"))
+        install = self.install(None)
+        install.write_defaults({"OrviDesktopUpdateNotice.1.4.2": {"boolean": True}})
+        app = self.launch(install, server.env())
+        server.wait_for_request()
+        server.wait_until_done()
+        time.sleep(2)
+        self.assertEqual(app.alerts(), [], "the launch's check knows the version already")
+
+        self.click(app, role="toggle button", name="Menu")
+        wait(lambda: self.desktop.accessible(app.process.pid, name="Quit Orvi Desktop"), 10, "the menu")
+        self.assertEqual([n["name"] for n in self.desktop.accessible(app.process.pid, role="push button")
+                          if n["name"] not in ("Close", "Minimize")],
+                         ["Show Orvi", "Check for Updates...", "Quit Orvi Desktop"])
+        self.click(app, role="push button", name="Check for Updates...")
+        alert, says = self.alert_says(app)
+        self.assertEqual(says, (["Orvi Desktop 1.4.2 is ready", "Clearer voice."],
+                                [("Later", False), ("Download Update", True)]))
+        self.desktop.keys(alert, "Escape")
+        wait(lambda: not app.alerts(), 10, "the alert to go")
+
+        server.serve(manifest("1.0.0"))
+        dbus_call(self.desktop.bus, APP_ID, "/ai/orvi/orvi_desktop", "org.gtk.Actions.Activate",
+                  GLib.Variant("(sava{sv})", ("orvi-menu-1", [], {})))  # as a desktop's own menu would
+        alert, says = self.alert_says(app)
+        self.assertEqual(says, (["Orvi Desktop is up to date", "You have version 1.0.0."], [("OK", True)]))
+        self.desktop.keys(alert, "Return")
+        wait(lambda: not app.alerts(), 10, "the alert to go")
+        self.desktop.keys(app.window, "ctrl+q")
+        self.assertEqual(app.process.exit_status(5), 0, "Ctrl+Q quits at once")
+
+    def test_the_entry_written_at_launch_starts_the_program(self):
+        install = self.install(None, folder='Orvi Station "$5" 100%')
+        entry = f"{install.dirs['XDG_CONFIG_HOME']}/autostart/{APP_ID}.desktop"
+        os.makedirs(os.path.dirname(entry))
+        with open(entry, "w") as f:  # one left by a copy that has moved since
+            f.write("[Desktop Entry]\nType=Application\nName=Orvi Desktop\nExec=/opt/old/orvi-desktop\n")
+        app = self.launch(install)
+        self.assertEqual(poll(lambda: exec_argv(entry), lambda argv: argv == [install.binary], 10), [install.binary])
+        self.assertEqual(subprocess.run(["desktop-file-validate", entry], capture_output=True).returncode, 0)
+        self.quit(app)
+        app.start(exec_argv(entry)).wait_window()
+        self.quit(app)
+
+
+class Installing(E2ETest):
+    HIDE_BUILD_DIR = 'mount -t tmpfs tmpfs "$1" && shift && exec "$@"'
+
+    def test_the_installed_files_and_program(self):
+        prefix = tempfile.mkdtemp(prefix="orvi-e2e-prefix-")
+        self.addCleanup(shutil.rmtree, prefix)
+        prefix += "/Orvi Apps"
+        subprocess.run(["cmake", "--install", BUILD_DIR, "--prefix", prefix], check=True, capture_output=True)
+        entry, metainfo = f"{prefix}/share/applications/{APP_ID}.desktop", f"{prefix}/share/metainfo/{APP_ID}.metainfo.xml"
+        for command in (["desktop-file-validate", entry], ["appstreamcli", "validate", "--no-net", metainfo]):
+            result = subprocess.run(command, capture_output=True, text=True)
+            self.assertEqual(result.returncode, 0, result.stdout + result.stderr)
+        self.assertEqual(exec_argv(entry), [f"{prefix}/bin/orvi-desktop"])
+        icon = f"{prefix}/share/icons/hicolor/scalable/apps/{APP_ID}.svg"
+        self.assertEqual(ElementTree.parse(icon).getroot().tag, "{http://www.w3.org/2000/svg}svg")
+        with open(entry) as f:
+            self.assertLessEqual({f"Icon={APP_ID}", f"StartupWMClass={APP_ID}"}, set(f.read().splitlines()))
+        component = ElementTree.parse(metainfo).getroot()
+        self.assertEqual((component.findtext("id"), component.findtext("launchable"),
+                          component.find("releases/release").get("version")), (APP_ID, APP_ID + ".desktop", "1.0.0"))
+
+        # Run with the build tree hidden, the installed program finds its page in <prefix>/share alone.
+        hidden = ["unshare", "--mount", "sh", "-c", self.HIDE_BUILD_DIR, "sh", BUILD_DIR]
+        if subprocess.run(hidden + ["true"], capture_output=True).returncode:
+            self.skipTest("cannot hide the build tree: unshare --mount needs the rights")
+        resources = f"{prefix}/share/orvi-desktop/{BUNDLE}/Resources"
+        with open(f"{resources}/index.html", "w") as f:
+            f.write(self.link.page)
+        app = self.app(self.install(None))  # only for its home
+        app.start(hidden + [f"{prefix}/bin/orvi-desktop"])
+        app.wait_window()
+        self.assertEqual(self.link.wait_for("ready")["base"], f"file://{resources.replace(' ', '%20')}/")
+        self.assertGreater(self.link.wait_for("face")[0], 0)
+        self.assertEqual(self.desktop.prop(app.window, "WM_CLASS").split("\0")[0], APP_ID, "the installed entry's window")
+        self.quit(app)
+        self.assertEqual([line for line in app.process.log().splitlines() if "resource bundle" in line],
+                         [f"could not load resource bundle: from {prefix}/bin/{BUNDLE} or {BUILD_DIR}/{BUNDLE}"])
+
+
+if __name__ == "__main__":
+    unittest.main()

@@ -1,0 +1,81 @@
+"""What the page may ask of the program: web links for the default browser
+(and nothing else), and the camera and the microphone (WebKit's mock devices
+stand in for real ones)."""
+
+import collections, os, subprocess, time, unittest
+from harness import E2ETest, FakeBrowser, centre, expanded, poll, wait
+
+OPENED = ["https://example.org/", "http://example.org/path?q=1&r=2#frag", "https://example.org/a%20b?x=%C3%A9#f"]
+# The scheme in other cases, other schemes, a space: GIO would open each of these.
+REFUSED = ["HTTPS://example.org/", "Http://example.org/", "file:///etc/hostname", "javascript:alert(1)",
+           "mailto:someone@example.org", "ftp://example.org/x", "https://example.org/a b"]
+MALFORMED = [{"type": "openExternal", "url": "help/index.html"}, {"type": "openExternal"},
+             {"type": "openExternal", "url": 42}, {"type": "OpenExternal", "url": OPENED[0]}, "minimize",
+             {"type": "Minimize"}, {"type": 42}, ["minimize"], {"kind": "minimize"}, None]
+MICROPHONE, CAMERA = "audio: Mock audio device 1", "video: Mock video device 1"
+
+
+def capture(constraints):
+    """Page script asking for capture devices; reports the tracks or the error's name."""
+    return (f"navigator.mediaDevices.getUserMedia({constraints}).then(s => report('capture', "
+            f"s.getTracks().map(t => t.kind + ': ' + t.label).sort()), e => report('capture', e.name))")
+
+
+class Page(E2ETest):
+    def test_only_web_links_reach_the_default_browser(self):
+        install = self.install()
+        browser, app = FakeBrowser(install), self.app(install)
+        # Without the program's checks each refused address would reach the browser.
+        code = "import sys\nfrom gi.repository import Gio\nfor u in sys.argv[1:]: Gio.AppInfo.launch_default_for_uri(u)"
+        subprocess.run(["/usr/bin/python3", "-c", code, *REFUSED], env=app.env, capture_output=True, timeout=30)
+        self.assertEqual(len(poll(browser.opened, lambda o: len(o) == len(REFUSED), 10)), len(REFUSED))
+        os.remove(browser.log)
+
+        app = self.launch(install)
+        for message in [{"type": "openExternal", "url": url} for url in REFUSED] + MALFORMED + [
+                {"type": "openExternal", "url": url, "target": "_blank", "more": {"a": [1]}} for url in OPENED]:
+            self.link.post(message)
+        poll(browser.opened, lambda o: len(o) >= len(OPENED), 15)
+        time.sleep(1)  # room for anything that should not come
+        self.assertEqual(collections.Counter(map(tuple, browser.opened())), collections.Counter((u,) for u in OPENED))
+        self.assertEqual((app.state(), self.link.of("pause")), (expanded(), []), "nothing else happened")
+
+    def test_the_camera_or_the_microphone_alone_is_granted_without_asking(self):
+        app = self.launch()
+        for constraints, tracks in [("{audio: true}", [MICROPHONE]), ("{video: true}", [CAMERA])]:
+            self.link.run(capture(constraints))
+            self.assertEqual(self.link.wait_for("capture", count=len(self.link.of("capture")) + 1), tracks)
+            self.assertEqual(app.alerts(), [], "nothing asked")
+
+    def test_both_together_are_asked_about(self):
+        d = self.desktop
+        answers = [("Return", lambda prompt: d.keys(prompt, "Return"), [MICROPHONE, CAMERA]),
+                   ("Escape", lambda prompt: d.keys(prompt, "Escape"), "NotAllowedError"),
+                   ("Don't Allow", lambda prompt: d.click(*centre(self.buttons(app)[0])), "NotAllowedError"),
+                   ("closed", lambda prompt: d.x("wmctrl", "-i", "-c", hex(prompt)), "NotAllowedError")]
+        for name, answer, outcome in answers:  # the page remembers an answer, so each gets a fresh run
+            with self.subTest(name):
+                self.link.clear()
+                app = self.launch()
+                self.link.run(capture("{audio: true, video: true}"))
+                prompt = wait(app.alerts, 15, "the prompt")[0]
+                self.assertIn("_NET_WM_WINDOW_TYPE_DIALOG", d.atoms(prompt, "_NET_WM_WINDOW_TYPE"))
+                self.assertIn("_NET_WM_STATE_MODAL", d.atoms(prompt, "_NET_WM_STATE"))
+                self.assertEqual(d.prop(prompt, "WM_TRANSIENT_FOR"), [app.window])
+                self.assertEqual(d.accessible(app.process.pid, role="label")[0]["name"],
+                                 "Allow this page to use your camera and microphone?")
+                self.assertEqual([(b["name"], b["default"]) for b in self.buttons(app)],
+                                 [("Don't Allow", False), ("Allow", True)])
+                self.assertEqual(self.link.of("capture"), [], "no answer before the user's")
+                answer(prompt)
+                self.assertEqual(self.link.wait_for("capture"), outcome)
+                self.assertEqual(poll(app.alerts, lambda a: not a, 5), [])
+                app.process.stop()
+
+    def buttons(self, app):
+        return sorted([b for b in self.desktop.accessible(app.process.pid, role="push button")
+                       if b["name"] in ("Don't Allow", "Allow")], key=lambda b: b["extents"][0])
+
+
+if __name__ == "__main__":
+    unittest.main()

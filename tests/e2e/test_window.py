@@ -1,0 +1,110 @@
+"""The assistant window and its page: where the window goes, what the page
+gets, the identity kept for the station, one running program, the fallback page."""
+
+import base64, io, re, time, unittest, wave
+from harness import E2ETest, RESOURCES, TITLE, WORK_AREA, poll, wait
+
+MEMBER_ID = re.compile(r"^orvi-kiosk-[0-9a-f]{8}-[0-9a-f]{4}-4[0-9a-f]{3}-[89ab][0-9a-f]{3}-[0-9a-f]{12}$")
+MAGENTA = (255, 0, 255)
+FALLBACK = "<h1>Orvi interface is unavailable.</h1>"
+
+
+def data_url(kind, data):
+    return f"data:{kind};base64,{base64.b64encode(data).decode()}"
+
+
+def half_a_second_of_sound():
+    with io.BytesIO() as buffer:
+        with wave.open(buffer, "wb") as sound:
+            sound.setnchannels(1), sound.setsampwidth(2), sound.setframerate(8000)
+            sound.writeframes(b"\1\0" * 4000)
+        return data_url("audio/wav", buffer.getvalue())
+
+
+class Window(E2ETest):
+    def test_the_window_covers_the_work_area_and_the_page_gets_what_it_needs(self):
+        app, d = self.launch(), self.desktop
+        ready = self.link.of("ready")[0]
+        self.assertRegex(ready["member"], MEMBER_ID)
+        self.assertIs(ready["kiosk"], True)
+        self.assertEqual(self.link.wait_for("frame"), ["undefined", "undefined"], "the globals are the top frame's")
+        width, *texts = self.link.wait_for("face")
+        with open(f"{RESOURCES}/orvi-default.webp", "rb") as face:
+            self.assertEqual(texts, [data_url("image/webp", face.read()), "orvi_default_face_data"])
+        self.assertGreater(width, 0)
+
+        self.assertEqual(d.geometry(app.window), WORK_AREA)
+        self.assertIn("_NET_WM_STATE_ABOVE", d.atoms(app.window, "_NET_WM_STATE"))
+        self.assertEqual(d.prop(app.window, "_NET_WM_DESKTOP"), [0xFFFFFFFF], "on every desktop")
+        x, y, w, h = WORK_AREA
+        corners = [(x, y), (x + w - 1, y), (x, y + h - 1), (x + w - 1, y + h - 1)]
+        self.assertEqual(poll(lambda: [d.pixel(*c) for c in corners], lambda p: p == [MAGENTA] * 4), [MAGENTA] * 4)
+        self.assertNotEqual(d.pixel(x + 640, y - 1), MAGENTA)
+
+        self.link.run(f"new Audio('{half_a_second_of_sound()}').play().then(() => report('played', 'yes'), "
+                      "e => report('played', e.name))")
+        self.assertEqual(self.link.wait_for("played"), "yes", "sound starts without a click")
+
+        d.xdo("windowsize", app.window, 500, 300)
+        self.assertEqual(poll(lambda: d.geometry(app.window)[2:], lambda s: s != w, 3), (900, 620))
+
+        self.quit(app)
+        self.assertEqual(app.install.read_defaults()["OrviDesktopGuestMemberID"], {"text": ready["member"]})
+        self.launch(app.install)
+        self.assertEqual(self.link.of("ready")[1]["member"], ready["member"])
+
+    def test_a_stored_identity_is_used_as_it_is(self):
+        for stored, expected in [({"text": "   "}, "   "), ({"integer": 42}, "42"), ({"text": ""}, None),
+                                 ({"list": [{"text": "orvi-kiosk-x"}]}, None)]:
+            with self.subTest(stored=stored):
+                install = self.install()
+                install.write_defaults({"OrviDesktopGuestMemberID": stored})
+                self.quit(app := self.launch(install))
+                member = self.link.of("ready")[-1]["member"]
+                if expected is None:
+                    self.assertRegex(member, MEMBER_ID)
+                    stored = {"text": member}
+                self.assertEqual(member, expected or member)
+                self.assertEqual(install.read_defaults()["OrviDesktopGuestMemberID"], stored)
+
+    def test_a_second_launch_brings_the_running_window_forward(self):
+        first, d = self.launch(), self.desktop
+        cover = d.spawn("xmessage", ["xmessage", "-title", "Cover", "cover"])
+        wait(lambda: d.active() in d.managed("Cover"), 10, "xmessage in front")
+        resumes, second = len(self.link.of("resume")), self.app(first.install).start()
+        self.assertEqual(second.process.exit_status(10), 0, "the second launch hands over and exits")
+        self.assertEqual(poll(d.active, lambda w: w == first.window, 5), first.window)
+        self.link.wait_for("resume", count=resumes + 1)
+        self.assertEqual(d.managed(), [first.window])
+        cover.stop()
+        self.quit(first, 5)
+        self.assertEqual(d.managed(), [])
+
+    def test_a_page_that_cannot_be_shown_gives_way_to_the_fallback(self):
+        d, text_area = self.desktop, (0, 60, 640, 60)
+
+        def shown(page, ok):
+            app = self.launch(self.install(page))
+            pixels, background = poll(lambda: self.settled(text_area), ok, 15), d.pixel(640, 700)
+            self.quit(app)
+            return pixels, background
+
+        reference, background = shown(FALLBACK, lambda p: any(max(pixel) < 100 for pixel in p))
+        self.assertTrue(any(max(pixel) < 100 for pixel in reference), "the reference page shows its text")
+        self.assertGreater(min(background), 200, "where the page paints nothing the window's light background shows")
+        for name, page in [("no page", None), ("not UTF-8", self.link.page.encode() + b"\xff\xfe")]:
+            with self.subTest(name):
+                self.assertEqual(shown(page, lambda p: p == reference), (reference, background))
+        self.assertEqual(self.link.reports, [], "the unusable page never ran")
+
+    def settled(self, rect):
+        """The pixels of rect once they have stopped changing."""
+        last = None
+        while (pixels := self.desktop.pixels(rect)) != last:
+            last = pixels
+            time.sleep(0.3)
+        return pixels
+
+
+if __name__ == "__main__":
+    unittest.main()
