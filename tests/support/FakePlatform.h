@@ -1,459 +1,291 @@
 #pragma once
 
 #include "platform/FileUserDefaults.h"
-#include "platform/MouseEvent.h"
 #include "platform/Platform.h"
 
-#include <functional>
+#include <algorithm>
 #include <map>
-#include <memory>
-#include <mutex>
-#include <optional>
 #include <set>
-#include <string>
-#include <vector>
+#include <sstream>
 
-// A whole fake world for the program: every service records what it was asked
-// in one shared journal (for order checks) and keeps the state a test reads
-// back. Nothing touches a display, a bus or the disk.
-namespace orvi::fake {
+namespace orvi {
+
+inline std::ostream& operator<<(std::ostream& out, const Rect& r)
+{
+    return out << r.x << "," << r.y << " " << r.width << "x" << r.height;
+}
+
+// The program's whole world in memory. What it does that a user could notice
+// lands in one journal of calls with their arguments (enumerations and modes
+// as numbers).
+namespace fake {
 
 using Journal = std::vector<std::string>;
+using Text = const std::string&;
 
-class FakeApplication final : public Application {
-public:
-    explicit FakeApplication(Journal& journal)
-        : m_journal(journal)
+struct Logged {
+    template <class... Parts> void log(const Parts&... parts)
     {
+        std::ostringstream line;
+        ((line << name) << ... << parts);
+        journal->push_back(line.str());
     }
-
-    void setDelegate(ApplicationDelegate* delegate) override { m_delegate = delegate; }
-    int run() override { return 0; }
-    void setActivationPolicy(ActivationPolicy policy) override;
-    void setMainMenu(const Menu& menu) override;
-    void unhide() override;
-    void activateIgnoringOtherApps(bool) override;
-    // Behaves as the real one: asks the delegate, then tells it once.
-    void terminate() override;
-
-    // What the system does.
-    void finishLaunching() { m_delegate->applicationDidFinishLaunching(); }
-    bool reopen(bool hasVisibleWindows = true)
-    {
-        return m_delegate->applicationShouldHandleReopen(hasVisibleWindows);
-    }
-
-    std::optional<ActivationPolicy> activationPolicy;
-    std::optional<Menu> mainMenu;
-    int willTerminateCount { 0 };
-    bool terminated { false };
-    bool active { false };
-
-private:
-    Journal& m_journal;
-    ApplicationDelegate* m_delegate { nullptr };
+    Journal* journal { nullptr };
+    std::string name;
 };
 
-class FakeScreen final : public Screen {
-public:
-    std::optional<Rect> mainScreenVisibleFrame() const override { return visibleFrame; }
-    std::optional<Rect> visibleFrame = Rect { 0, 0, 1280, 772 };
-};
-
-class FakeProcessInfo final : public ProcessInfo {
-public:
-    explicit FakeProcessInfo(Journal& journal)
-        : m_journal(journal)
-    {
-    }
-
-    struct Activity {
-        uint64_t options;
-        std::string reason;
-        int endCount { 0 };
-    };
-
-    std::unique_ptr<ActivityToken> beginActivity(
-        uint64_t options, const std::string& reason) override;
-    void endActivity(ActivityToken&) override;
-
-    std::vector<Activity> activities;
-
-private:
-    Journal& m_journal;
-};
-
-// Work is held until the test runs it; time only moves when the test says.
-class FakeMainQueue final : public MainQueue {
-public:
-    explicit FakeMainQueue(Journal& journal)
-        : m_journal(journal)
-    {
-    }
-
-    void async(std::function<void()> work) override;
-    void asyncAfter(double seconds, std::function<void()> work) override;
-
-    // Moves the clock on and runs, in order, everything due by then
-    // (including work that the work itself submits). Returns how many ran.
-    int advance(double seconds = 0);
-    size_t pendingCount() const;
-    double now() const { return m_now; }
-
-    // The delays asked for, in order.
-    std::vector<double> requestedDelays;
-
-private:
-    struct Entry {
-        double due;
-        uint64_t order;
-        std::function<void()> work;
-    };
-    Journal& m_journal;
-    mutable std::mutex m_lock;
-    std::vector<Entry> m_entries;
-    double m_now { 0 };
-    uint64_t m_nextOrder { 0 };
-};
-
-// An in-memory disk with failures a test can switch on.
-class FakeFileSystem final : public FileSystem {
-public:
-    bool fileExists(const std::string& path) const override;
-    bool directoryExists(const std::string& path) const override;
-    std::optional<Bytes> readFile(const std::string& path) const override;
-    bool writeFileAtomically(const std::string& path, const Bytes&, uint32_t mode) override;
-    bool createDirectories(const std::string& path, uint32_t mode) override;
-    bool moveItem(const std::string& from, const std::string& to) override;
-
-    void putFile(const std::string& path, const std::string& text);
-    std::optional<std::string> text(const std::string& path) const;
-
-    std::map<std::string, Bytes> files;
-    std::map<std::string, uint32_t> modes;
-    std::set<std::string> directories;
-    std::set<std::string> unreadable;
-    bool failWrites { false };
-    bool failMoves { false };
-    int writeCount { 0 };
-};
-
-class FakeWorkspace final : public Workspace {
-public:
-    bool openURL(const std::string& url) override
-    {
-        opened.push_back(url);
-        return true;
-    }
-    std::vector<std::string> opened;
-};
-
-// Requests wait until the test answers them, from the test's thread or any
-// other.
-class FakeURLSession final : public URLSession {
-public:
-    void dataTask(
-        const std::string& url, std::function<void(std::optional<Bytes>)> completion) override;
-
-    // Completes the oldest pending request.
-    void respond(std::optional<std::string> body);
-    size_t pendingCount() const;
-
-    std::vector<std::string> requestedURLs;
-
-private:
-    mutable std::mutex m_lock;
-    std::vector<std::function<void(std::optional<Bytes>)>> m_pending;
-};
-
-// Answers with the next scripted response, or "cancelled" when none is left.
-class FakeAlert final : public Alert {
-public:
-    struct Shown {
-        std::string messageText;
-        std::string informativeText;
-        std::vector<std::string> buttons;
-    };
-
-    FakeAlert(
-        std::vector<Shown>& shown, std::vector<long>& responses, std::function<void()>& whileShown)
-        : m_shown(shown)
-        , m_responses(responses)
-        , m_whileShown(whileShown)
-    {
-    }
-
-    void setMessageText(const std::string& text) override { m_alert.messageText = text; }
-    void setInformativeText(const std::string& text) override { m_alert.informativeText = text; }
-    void addButtonWithTitle(const std::string& title) override { m_alert.buttons.push_back(title); }
-    long runModal() override;
-
-private:
-    Shown m_alert;
-    std::vector<Shown>& m_shown;
-    std::vector<long>& m_responses;
-    std::function<void()>& m_whileShown;
-};
-
-class FakeMainBundle final : public MainBundle {
-public:
-    std::string bundlePath() const override { return bundle; }
-    std::optional<std::string> resourcePath() const override { return resources; }
-    std::string executablePath() const override { return bundle + "/orvi-desktop"; }
-    std::optional<std::string> userLibraryDirectory() const override { return library; }
-    std::string userConfigDirectory() const override { return configDirectory; }
-    std::optional<std::string> shortVersionString() const override { return version; }
-
-    std::string bundle = "/opt/orvi/bin";
-    std::optional<std::string> resources = "/opt/orvi/share/orvi-desktop";
-    std::optional<std::string> library;
-    std::string configDirectory = "/home/guest/.config";
-    std::optional<std::string> version = "1.4.1";
-};
-
-class FakeView : public View { };
-
-class FakeButton final : public Button {
-public:
-    explicit FakeButton(const Rect& frame)
-        : frame(frame)
-    {
-    }
-
-    void setTitle(const std::string& value) override { title = value; }
-    void setFont(const Font& value) override { font = value; }
-    void setContentTintColor(const Color& value) override { tint = value; }
-    void setBordered(bool value) override { bordered = value; }
-    void setLayerBackgroundColor(const Color& value) override { fill = value; }
-    void setLayerCornerRadius(double value) override { cornerRadius = value; }
-    void setLayerBorderWidth(double value) override { borderWidth = value; }
-    void setLayerBorderColor(const Color& value) override { borderColor = value; }
-    void setToolTip(const std::string& value) override { toolTip = value; }
-    void setMouseHandler(ButtonMouseHandler* value) override { handler = value; }
-
-    // What the user does with the mouse.
-    void press() { handler->mouseDown(MouseEvent {}); }
-    void drag(double dx = 1, double dy = 0)
-    {
-        handler->mouseDragged(MouseEvent { Point { dx, dy }, Point {} });
-    }
-    void release() { handler->mouseUp(MouseEvent {}); }
-    void click()
-    {
-        press();
-        release();
-    }
-
-    Rect frame;
-    std::string title;
-    Font font;
-    std::optional<Color> tint;
-    bool bordered { true };
-    std::optional<Color> fill;
-    double cornerRadius { 0 };
-    double borderWidth { 0 };
-    std::optional<Color> borderColor;
-    std::string toolTip;
-    ButtonMouseHandler* handler { nullptr };
-};
-
-class FakeWindow final : public Window {
-public:
-    FakeWindow(Journal& journal, const Rect& contentRect, uint32_t styleMask)
-        : styleMask(styleMask)
-        , currentFrame(contentRect)
-        , m_journal(journal)
-    {
-    }
-
+struct FakeWindow final : Window, Logged {
     void setDelegate(WindowDelegate* value) override { delegate = value; }
-    void setContentView(View& view) override;
-    void setTitle(const std::string& value) override { title = value; }
+    void setContentView(View&) override { }
+    void setTitle(Text) override { }
     void setTitleHidden(bool) override { }
     void setTitlebarAppearsTransparent(bool) override { }
-    void setMovableByWindowBackground(bool) override { }
+    void setMovableByWindowBackground(bool value) override { log("movable ", value); }
     void setMinSize(Size) override { }
-    void setLevel(WindowLevel value) override;
-    void setCollectionBehavior(uint32_t value) override { collectionBehavior = value; }
+    void setLevel(WindowLevel value) override { log("level ", int(value)); }
+    void setCollectionBehavior(uint32_t value) override { log("behavior ", value); }
     void setHidesOnDeactivate(bool) override { }
-    void setOpaque(bool value) override { opaque = value; }
-    void setBackgroundClear(bool value) override { backgroundClear = value; }
-    void setHasShadow(bool) override { }
-    Rect frame() const override { return currentFrame; }
-    void setFrame(const Rect& value) override;
-    void center() override;
-    void setAlphaValue(double value) override;
-    void setIgnoresMouseEvents(bool value) override;
-    void orderFrontRegardless() override;
-    void makeKeyAndOrderFront() override;
-    void orderOut() override;
-    void deminiaturize() override;
-    void performWindowDrag(const MouseEvent&) override;
-
-    // What the user or the window manager does.
-    bool userClose();
-    void userMiniaturize();
-    void userMoveTo(const Rect& value) { currentFrame = value; }
-
-    uint32_t styleMask;
-    Rect currentFrame;
+    void setOpaque(bool value) override { log("opaque ", value); }
+    void setBackgroundClear(bool value) override { log("clear ", value); }
+    void setHasShadow(bool value) override { log("shadow ", value); }
+    Rect frame() const override { return rect; }
+    void setFrame(const Rect& value) override { rect = value, log("frame ", value); }
+    void center() override { log("center"); }
+    void setAlphaValue(double value) override { log("alpha ", value); }
+    void setIgnoresMouseEvents(bool value) override { log("ignoresMouse ", value); }
+    void orderFrontRegardless() override { log("front"); }
+    void makeKeyAndOrderFront() override { log("key"); }
+    void orderOut() override { log("out"); }
+    void deminiaturize() override { log("deminiaturize"); }
+    void performWindowDrag(const MouseEvent&) override { log("drag"); }
+    Rect rect;
     WindowDelegate* delegate { nullptr };
-    View* contentView { nullptr };
-    std::string title;
-    WindowLevel level { WindowLevel::normal };
-    uint32_t collectionBehavior { 0 };
-    bool opaque { true };
-    bool backgroundClear { false };
-    bool centered { false };
-    double alpha { 1.0 };
-    bool ignoresMouseEvents { false };
-    bool visible { false };
-    bool key { false };
-    bool miniaturized { false };
-    int orderFrontCount { 0 };
-    int dragCount { 0 };
-
-private:
-    Journal& m_journal;
 };
 
-class FakeUserContentController final : public UserContentController {
-public:
-    explicit FakeUserContentController(Journal& journal)
-        : m_journal(journal)
+struct FakeButton final : Button {
+    void setTitle(Text) override { }
+    void setFont(const Font&) override { }
+    void setContentTintColor(const Color&) override { }
+    void setBordered(bool) override { }
+    void setLayerBackgroundColor(const Color&) override { }
+    void setLayerCornerRadius(double) override { }
+    void setLayerBorderWidth(double) override { }
+    void setLayerBorderColor(const Color&) override { }
+    void setToolTip(Text) override { }
+    void setMouseHandler(ButtonMouseHandler* value) override { mouse = value; }
+    ButtonMouseHandler* mouse { nullptr };
+};
+
+struct FakeConfiguration final : WebViewConfiguration, UserContentController, Logged {
+    void setAllowsContentJavaScript(bool value) override { log("javaScript ", value); }
+    void setMediaPlaybackRequiresUserAction(bool value) override { log("needsUser ", value); }
+    void setMediaStreamEnabled(bool value) override { log("mediaStreams ", value); }
+    UserContentController& userContentController() override { return *this; }
+    void addUserScript(Text s, UserScriptInjectionTime t, bool main) override
     {
+        log("script ", int(t), main, " ", s);
     }
-
-    struct Script {
-        std::string source;
-        UserScriptInjectionTime time;
-        bool mainFrameOnly;
-    };
-
-    void addUserScript(
-        const std::string& source, UserScriptInjectionTime, bool forMainFrameOnly) override;
-    void addScriptMessageHandler(ScriptMessageHandler&, const std::string& name) override;
-    void removeScriptMessageHandlerForName(const std::string& name) override;
-
-    // What the page does: posts a message under a name. False when no
-    // handler holds the name.
-    bool post(const std::string& name, const JsonValue& body);
-
-    std::vector<Script> scripts;
+    void addScriptMessageHandler(ScriptMessageHandler& to, Text name) override
+    {
+        handlers[name] = &to, log("handler+ ", name);
+    }
+    void removeScriptMessageHandlerForName(Text name) override { log("handler- ", name); }
+    // What the page does.
+    void post(const JsonValue& body) { handlers.at("orvi")->didReceiveScriptMessage({ "", body }); }
     std::map<std::string, ScriptMessageHandler*> handlers;
-
-private:
-    Journal& m_journal;
 };
 
-class FakeWebViewConfiguration final : public WebViewConfiguration {
-public:
-    explicit FakeWebViewConfiguration(Journal& journal)
-        : contentController(journal)
+struct FakeWebView final : WebView, Logged {
+    void setDrawsBackground(bool) override { }
+    void setUIDelegate(WebUIDelegate*) override { }
+    void loadHTMLString(Text html, const std::optional<std::string>& base) override
     {
+        log("load ", base.value_or("-"), " ", html);
     }
-
-    void setAllowsContentJavaScript(bool value) override { allowsContentJavaScript = value; }
-    void setMediaPlaybackRequiresUserAction(bool value) override
-    {
-        mediaPlaybackRequiresUserAction = value;
-    }
-    void setMediaStreamEnabled(bool value) override { mediaStreamEnabled = value; }
-    UserContentController& userContentController() override { return contentController; }
-
-    std::optional<bool> allowsContentJavaScript;
-    std::optional<bool> mediaPlaybackRequiresUserAction;
-    std::optional<bool> mediaStreamEnabled;
-    FakeUserContentController contentController;
+    void evaluateJavaScript(Text script) override { log("eval ", script); }
 };
 
-class FakeWebView final : public WebView {
-public:
-    FakeWebView(Journal& journal, FakeWebViewConfiguration& configuration)
-        : configuration(configuration)
-        , m_journal(journal)
-    {
-    }
-
-    struct Load {
-        std::string html;
-        std::optional<std::string> baseURL;
-    };
-
-    void setDrawsBackground(bool value) override { drawsBackground = value; }
-    void setUIDelegate(WebUIDelegate* value) override { uiDelegate = value; }
-    void loadHTMLString(
-        const std::string& html, const std::optional<std::string>& baseURL) override;
-    void evaluateJavaScript(const std::string& script) override;
-
-    // What WebKit does when the page asks for capture devices.
-    std::optional<PermissionDecision> requestCapture(MediaCaptureType);
-
-    FakeWebViewConfiguration& configuration;
-    // What the page does when a script runs in it, synchronously, as a page
-    // function calling back into the program would.
-    std::function<void(const std::string& script)> onEvaluate;
-    bool drawsBackground { true };
-    WebUIDelegate* uiDelegate { nullptr };
-    std::vector<Load> loads;
-    std::vector<std::string> evaluated;
-
-private:
-    Journal& m_journal;
+// Logged as "alert message|informative|button|…" when it comes up.
+struct FakeAlert final : Alert, Logged {
+    void setMessageText(Text text) override { shown = text; }
+    void setInformativeText(Text text) override { shown += "|" + text; }
+    void addButtonWithTitle(Text title) override { shown += "|" + title; }
+    long runModal() override { return log("alert ", shown), modal(); }
+    std::string shown;
+    std::function<long()> modal;
 };
 
-class FakePlatform final : public Platform {
-public:
-    FakePlatform();
+// The services the platform answers with itself.
+struct Services : Application, Screen, ProcessInfo, MainQueue { };
+struct Stores : Workspace, FileSystem, MainBundle, URLSession { };
 
-    Application& application() override { return app; }
-    Screen& screen() override { return screenService; }
-    ProcessInfo& processInfo() override { return process; }
-    MainQueue& mainQueue() override { return queue; }
-    UserDefaults& userDefaults() override;
-    Workspace& workspace() override { return workspaceService; }
-    FileSystem& fileSystem() override { return files; }
-    MainBundle& mainBundle() override { return bundle; }
-    URLSession& urlSession() override { return session; }
+struct FakePlatform final : Platform, Services, Stores, Logged {
+    // With the interface page in the bundle beside the executable unless told not to.
+    explicit FakePlatform(bool withPage = true)
+    {
+        journal = &calls;
+        if (withPage)
+            put("/opt/orvi/bin/OrviDesktop_OrviDesktop.bundle/Resources/index.html", "<p>page</p>");
+    }
 
-    std::unique_ptr<Window> makeWindow(const Rect& contentRect, uint32_t styleMask) override;
-    std::unique_ptr<Alert> makeAlert() override;
-    std::unique_ptr<Button> makeButton(const Rect& frame) override;
-    std::unique_ptr<WebViewConfiguration> makeWebViewConfiguration() override;
-    std::unique_ptr<WebView> makeWebView(WebViewConfiguration&) override;
+    Application& application() override { return *this; }
+    Screen& screen() override { return *this; }
+    ProcessInfo& processInfo() override { return *this; }
+    MainQueue& mainQueue() override { return *this; }
+    UserDefaults& userDefaults() override { return *(defaults ? defaults : defaults = reloaded()); }
+    Workspace& workspace() override { return *this; }
+    FileSystem& fileSystem() override { return *this; }
+    MainBundle& mainBundle() override { return *this; }
+    URLSession& urlSession() override { return *this; }
+    std::unique_ptr<Window> makeWindow(const Rect& rect, uint32_t style) override
+    {
+        auto window = keep(new FakeWindow, "w" + std::to_string(windows.size()) + ".");
+        windows.push_back(window.get()), window->rect = rect;
+        return log("make window ", rect, " ", style), std::move(window);
+    }
+    std::unique_ptr<Button> makeButton(const Rect& rect) override
+    {
+        return log("make button ", rect),
+               std::unique_ptr<Button>(buttons.emplace_back(new FakeButton));
+    }
+    std::unique_ptr<WebViewConfiguration> makeWebViewConfiguration() override
+    {
+        return log("make configuration"), keep(configurations.emplace_back(new FakeConfiguration));
+    }
+    std::unique_ptr<WebView> makeWebView(WebViewConfiguration&) override
+    {
+        return log("make web view"), keep(new FakeWebView);
+    }
+    std::unique_ptr<Alert> makeAlert() override
+    {
+        auto alert = keep(new FakeAlert);
+        return alert->modal = [this] { return whileAlertShown(), answer; }, std::move(alert);
+    }
 
-    // The defaults as a fresh launch would read them back from the fake disk.
-    std::unique_ptr<FileUserDefaults> reloadedDefaults();
-    std::string defaultsPath() const { return bundle.configDirectory + "/orvi-test/defaults.json"; }
+    void setDelegate(ApplicationDelegate* value) override { delegate = value; }
+    int run() override { return 0; }
+    void setActivationPolicy(ActivationPolicy value) override { log("policy ", int(value)); }
+    void setMainMenu(const Menu& value) override { menu = value, log("menu"); }
+    void unhide() override { log("unhide"); }
+    void activateIgnoringOtherApps(bool value) override { log("activate ", value); }
+    // Asks and tells as the real one does, with no guard of its own.
+    void terminate() override
+    {
+        if (log("terminate"), delegate->applicationShouldTerminate() == TerminateReply::now)
+            delegate->applicationWillTerminate();
+    }
+    std::optional<Rect> mainScreenVisibleFrame() const override { return screenFrame; }
+    std::unique_ptr<ActivityToken> beginActivity(uint64_t options, Text why) override
+    {
+        return log("begin ", std::hex, options, " ", why), std::make_unique<ActivityToken>();
+    }
+    void endActivity(ActivityToken&) override { log("end"); }
+    // Work waits for advance(), which moves the clock on and runs what falls
+    // due, with what that submits, and says how much ran.
+    void async(std::function<void()> work) override { queue.emplace_back(now, std::move(work)); }
+    void asyncAfter(double delay, std::function<void()> work) override
+    {
+        log("after ", delay), queue.emplace_back(now + delay, std::move(work));
+    }
+    int advance(double seconds = 0)
+    {
+        now += seconds;
+        for (int ran = 0;; ++ran) {
+            auto next
+                = std::find_if(queue.begin(), queue.end(), [&](auto& e) { return e.first <= now; });
+            if (next == queue.end())
+                return ran;
+            auto work = std::move(next->second);
+            queue.erase(next), work();
+        }
+    }
+    bool openURL(Text url) override { return log("open ", url), true; }
 
-    // Entries of the journal that start with `prefix`, in order.
-    std::vector<std::string> journalEntries(const std::string& prefix = "") const;
+    bool fileExists(Text path) const override { return files.count(path) || folders.count(path); }
+    bool directoryExists(Text path) const override { return folders.count(path); }
+    std::optional<Bytes> readFile(Text path) const override
+    {
+        return files.count(path) && !unreadable.count(path) ? std::optional(files.at(path))
+                                                            : std::nullopt;
+    }
+    bool writeFileAtomically(Text path, const Bytes& bytes, uint32_t mode) override
+    {
+        bool written = !failWrites && folders.count(path.substr(0, path.rfind('/')));
+        return written && (log("write ", path, " ", std::oct, mode), files[path] = bytes, true);
+    }
+    // The program only writes into folders it made, so parents are taken as made.
+    bool createDirectories(Text path, uint32_t mode) override
+    {
+        return !failWrites
+            && (log("mkdir ", path, " ", std::oct, mode), folders.insert(path), true);
+    }
+    bool moveItem(Text from, Text to) override
+    {
+        bool moved = !failMoves && files.count(from) && !fileExists(to);
+        return moved && (files[to] = files[from], files.erase(from), unreadable.erase(from), true);
+    }
+    void put(Text path, Text text)
+    {
+        for (auto at = path.find('/', 1); at != path.npos; at = path.find('/', at + 1))
+            folders.insert(path.substr(0, at));
+        files[path] = Bytes(text.begin(), text.end());
+    }
+    std::string text(Text path) const
+    {
+        return files.count(path) ? std::string(files.at(path).begin(), files.at(path).end()) : "-";
+    }
 
-    Journal journal;
-    FakeApplication app { journal };
-    FakeScreen screenService;
-    FakeProcessInfo process { journal };
-    FakeMainQueue queue { journal };
-    FakeWorkspace workspaceService;
-    FakeFileSystem files;
-    FakeMainBundle bundle;
-    FakeURLSession session;
+    std::string bundlePath() const override { return "/opt/orvi/bin"; }
+    std::optional<std::string> resourcePath() const override { return resources; }
+    std::string executablePath() const override { return "/opt/orvi/bin/orvi-desktop"; }
+    std::optional<std::string> shortVersionString() const override { return version; }
+    std::optional<std::string> userLibraryDirectory() const override { return library; }
+    std::string userConfigDirectory() const override { return "/home/guest/.config"; }
+    // Requests wait until respond() answers the oldest.
+    void dataTask(Text url, std::function<void(std::optional<Bytes>)> done) override
+    {
+        requested.push_back(url), requests.push_back(std::move(done));
+    }
+    void respond(std::optional<std::string> body)
+    {
+        auto done = std::move(requests.front());
+        requests.erase(requests.begin());
+        done(body ? std::optional(Bytes(body->begin(), body->end())) : std::nullopt);
+    }
 
-    // Every alert run, in order, and the answers to give them (first button
-    // when asked is 1000). `whileAlertShown` runs inside each runModal, as the
-    // event loop would.
-    std::vector<FakeAlert::Shown> alertsShown;
-    std::vector<long> alertResponses;
-    std::function<void()> whileAlertShown;
+    long count(Text call) const { return std::count(calls.begin(), calls.end(), call); }
+    // The defaults as the next launch reads them from the disk.
+    std::unique_ptr<FileUserDefaults> reloaded()
+    {
+        return std::make_unique<FileUserDefaults>(*this, path);
+    }
+    template <class T> std::unique_ptr<T> keep(T* item, std::string name = "")
+    {
+        item->journal = &calls, item->name = std::move(name);
+        return std::unique_ptr<T>(item);
+    }
 
-    // Everything made, in order; owned by the program.
+    const std::string path = "/home/guest/.config/orvi/defaults.json"; // of the defaults
+    Journal calls;
+    ApplicationDelegate* delegate { nullptr };
+    Menu menu;
+    std::optional<Rect> screenFrame = Rect { 10, 20, 1280, 772 };
+    std::optional<std::string> resources = "/opt/orvi/share/orvi-desktop", library;
+    std::optional<std::string> version = "1.4.1";
+    std::map<std::string, Bytes> files;
+    std::set<std::string> folders, unreadable;
+    bool failWrites { false }, failMoves { false };
+    std::function<void()> whileAlertShown = [] {};
+    long answer { AlertResponse::cancelled };
     std::vector<FakeWindow*> windows;
-    std::vector<FakeWebView*> webViews;
-    std::vector<FakeWebViewConfiguration*> configurations;
     std::vector<FakeButton*> buttons;
-
-private:
-    std::unique_ptr<FileUserDefaults> m_defaults;
+    std::vector<FakeConfiguration*> configurations;
+    std::vector<std::string> requested;
+    std::vector<std::function<void(std::optional<Bytes>)>> requests;
+    std::vector<std::pair<double, std::function<void()>>> queue;
+    double now { 0 };
+    std::unique_ptr<FileUserDefaults> defaults;
 };
 
-} // namespace orvi::fake
+} // namespace fake
+} // namespace orvi

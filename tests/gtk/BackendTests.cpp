@@ -1,0 +1,68 @@
+// The Linux backend on the real disk, and its quit guard.
+#include "platform/gtk/ApplicationGtk.h"
+#include "platform/gtk/FileSystemGLib.h"
+
+#include <filesystem>
+#include <gtest/gtest.h>
+
+using namespace orvi;
+namespace fs = std::filesystem;
+
+namespace {
+
+struct BackendTest : ::testing::Test {
+    ~BackendTest() override { fs::remove_all(folder); }
+    static unsigned mode(const std::string& path)
+    {
+        return unsigned(fs::status(path).permissions());
+    }
+    static long entries(const std::string& path)
+    {
+        return std::distance(fs::directory_iterator(path), {});
+    }
+
+    char pattern[32] = "/tmp/orvi-backend-XXXXXX";
+    std::string folder = mkdtemp(pattern);
+    gtk::FileSystemGLib files;
+};
+
+} // namespace
+
+TEST_F(BackendTest, WritesAreAtomicFoldersComeWithParentsAndMovesNeverOverwrite)
+{
+    const std::string path = folder + "/a/b/defaults.json", other = folder + "/other";
+    EXPECT_FALSE(files.writeFileAtomically(path, Bytes { 'x' }, 0600));
+    EXPECT_TRUE(files.createDirectories(folder + "/a/b", 0700)
+        && files.createDirectories(folder + "/a/b", 0700));
+    EXPECT_EQ(mode(folder + "/a/b"), 0700u);
+    EXPECT_TRUE(files.writeFileAtomically(path, Bytes { 'o', 'l', 'd' }, 0644));
+    EXPECT_TRUE(files.writeFileAtomically(path, Bytes { 'n', 0, 0xFF }, 0600));
+    EXPECT_EQ(std::tuple(files.readFile(path), mode(path), entries(folder + "/a/b")),
+        std::tuple(Bytes { 'n', 0, 0xFF }, 0600u, 1L));
+    EXPECT_TRUE(files.writeFileAtomically(other, Bytes { '2' }, 0600));
+    EXPECT_FALSE(files.moveItem(path, other));
+    EXPECT_TRUE(files.moveItem(path, folder + "/moved"));
+    EXPECT_EQ(std::tuple(
+                  files.fileExists(path), files.readFile(other), files.readFile(folder + "/moved")),
+        std::tuple(false, Bytes { '2' }, Bytes { 'n', 0, 0xFF }));
+}
+
+// The menu, the window and the system's signals may all ask to quit at once.
+TEST(ApplicationGtk, AQuitWhileQuittingIsIgnored)
+{
+    struct Recorder final : ApplicationDelegate {
+        void applicationDidFinishLaunching() override { }
+        bool applicationShouldHandleReopen(bool) override { return true; }
+        TerminateReply applicationShouldTerminate() override
+        {
+            return ++asked, TerminateReply::now;
+        }
+        void applicationWillTerminate() override { ++told; }
+        int asked = 0, told = 0;
+    } delegate;
+    gtk::ApplicationGtk application("ai.orvi.orvi-desktop.tests");
+    application.setDelegate(&delegate);
+    application.terminate();
+    application.terminate();
+    EXPECT_EQ(std::pair(delegate.asked, delegate.told), std::pair(1, 1));
+}

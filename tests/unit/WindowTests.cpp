@@ -1,0 +1,138 @@
+#include "support/FakePlatform.h"
+#include "window/OrviWindowController.h"
+#include "window/PageContract.h"
+
+#include <gtest/gtest.h>
+
+using namespace orvi;
+using namespace orvi::fake;
+using namespace std::string_literals;
+
+// Whatever the member ID holds, the script's single-quoted literal reads back as it.
+TEST(MemberScript, EscapesTheIDSoItsLiteralReadsBackExactly)
+{
+    for (auto [id, literal] : { std::pair { "it's"s, R"(it\'s)"s }, { "'; x = '", R"(\'; x = \')" },
+             { "back\\slash\\", R"(back\\slash\\)" },
+             { "line\nbreak\rreturn", R"(line\nbreak\rreturn)" }, { "nul\0x00"s, R"(nul\x00x00)" },
+             { "\u2028\u2029", R"(\u2028\u2029)" },
+             { "caf\u00E9 \U0001F600 \u2027", "caf\u00E9 \U0001F600 \u2027" },
+             { "cut \xE2\x80", "cut \xE2\x80" } })
+        EXPECT_EQ(PageContract::memberScript(id),
+            "window.ORVI_MEMBER_ID = '" + literal + "'; window.ORVI_KIOSK = true;");
+}
+
+// The page comes from the first place that has it, with the face image in
+// every placeholder; what cannot be shown gives way to the fallback page.
+TEST(InterfaceLoading, ThePageComesFromTheFirstPlaceThatHasItWithItsFace)
+{
+    const std::string beside = "/opt/orvi/bin/OrviDesktop_OrviDesktop.bundle/Resources",
+                      built = "/build/OrviDesktop_OrviDesktop.bundle",
+                      resources = "/opt/orvi/share/orvi-desktop",
+                      kept = resources + "/OrviDesktop_OrviDesktop.bundle",
+                      page = beside + "/index.html", face = beside + "/orvi-default.webp",
+                      fallback = "- <h1>Orvi interface is unavailable.</h1>",
+                      placeholders
+        = "<img src=\"ORVI_DEFAULT_FACE_DATA\">ORVI_DEFAULT_FACE_DATAORVI_DEFAULT_FACE_DATA "
+          "orvi_default_face_data";
+    auto filled = [&](Text data) {
+        std::string url = "data:image/webp;base64," + data;
+        return "file://" + beside + "/ <img src=\"" + url + "\">" + url + url
+            + " orvi_default_face_data";
+    };
+    const std::string noBundle
+        = " + could not load resource bundle: from /opt/orvi/bin/OrviDesktop_OrviDesktop.bundle or "
+        + built + "\n";
+    // Files to put ("!" marks one that cannot be read), and what loads.
+    for (auto [files, loads] :
+        std::vector<std::pair<std::vector<std::pair<std::string, std::string>>, std::string>> {
+            { { { page, placeholders }, { face, "RIFF\0\xFF"s } }, filled("UklGRgD/") },
+            { { { page, placeholders }, { resources + "/orvi-default.webp", "RIFF\0\xFF"s } },
+                filled("UklGRgD/") },
+            { { { page, placeholders }, { face, "" } }, filled("") },
+            { { { page, placeholders } }, "file://" + beside + "/ " + placeholders },
+            { { { page, placeholders }, { face, "RIFF" }, { "!", face } },
+                "file://" + beside + "/ " + placeholders },
+            { { { page, "A" }, { resources + "/index.html", "B" } }, "file://" + beside + "/ A" },
+            { { { page, "A" }, { built + "/Resources/index.html", "B" } },
+                "file://" + beside + "/ A" },
+            { { { built + "/Resources/index.html", "A" }, { resources + "/index.html", "B" } },
+                "file://" + built + "/Resources/ A" },
+            { { { kept + "/Resources/index.html", "A" }, { kept + "/index.html", "B" },
+                  { resources + "/index.html", "C" } },
+                "file://" + kept + "/Resources/ A" + noBundle },
+            { { { kept + "/index.html", "A" }, { resources + "/index.html", "B" } },
+                "file://" + kept + "/ A" + noBundle },
+            { { { resources + "/index.html", "A" } }, "file://" + resources + "/ A" + noBundle },
+            { { { "no resources", "" } }, fallback + noBundle },
+            { { { beside + "/x.html", "x" } }, fallback },
+            { { { page, "<p>hi</p>" }, { "!", page } }, fallback } }) {
+        FakePlatform platform(false);
+        for (auto& [path, text] : files) {
+            if (path == "!")
+                platform.unreadable.insert(text);
+            else if (path == "no resources")
+                platform.resources.reset();
+            else
+                platform.put(path, text);
+        }
+        testing::internal::CaptureStderr();
+        OrviWindowController controller(platform, built);
+        std::string errors = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(platform.calls.back() + (errors.empty() ? "" : " + " + errors), "load " + loads);
+    }
+}
+
+// A collapse leaves a 2x2 window at the work area's origin. A frame 100 points
+// wide or narrower is a collapsed one: a collapse does not remember it, and
+// the window comes back to the last one it did.
+TEST(Collapsing, OnlyFramesWiderThanAHundredPointsAreRemembered)
+{
+    FakePlatform platform;
+    OrviWindowController controller(platform, "/nowhere");
+    FakeWindow& window = *platform.windows.at(0);
+    for (auto [width, restored] :
+        { std::pair { 100.0, 1280.0 }, { 100.5, 100.5 }, { 101.0, 101.0 }, { 2.0, 101.0 } }) {
+        window.rect = { 5, 5, width, 300 };
+        controller.minimizeToBubble();
+        EXPECT_EQ(window.rect, (Rect { 10, 20, 2, 2 }));
+        controller.showMainWindow(false);
+        EXPECT_EQ(window.rect.width, restored) << width;
+    }
+}
+
+// Without a screen the window is centred and the bubble placed as on a 1440x900 one.
+TEST(Showing, WithoutAScreen)
+{
+    FakePlatform platform;
+    platform.screenFrame.reset();
+    OrviWindowController controller(platform, "/nowhere");
+    controller.minimizeToBubble();
+    EXPECT_EQ(
+        std::pair(platform.count("w0.center"), platform.count("make window 1304,24 112x112 128")),
+        std::pair(1L, 1L));
+}
+
+// Any movement with the button held makes a drag; a release clicks only when
+// nothing moved since the last press. The window system may send no release
+// after a drag it took over.
+TEST(DraggableButton, TellsClicksFromDrags)
+{
+    for (auto [steps, actions, drags] :
+        { std::tuple { "pr", 1, 0 }, { "prpr", 2, 0 }, { "pdr", 0, 1 }, { "pdddr", 0, 3 },
+            { "pdrr", 0, 1 }, { "pdpr", 1, 1 }, { "r", 1, 0 }, { "p", 0, 0 } }) {
+        FakePlatform platform;
+        auto panel = platform.makeWindow({}, 0);
+        DraggableOrviBubbleButton button(platform.makeButton({}));
+        button.placeIn(*panel);
+        auto& mouse = *platform.buttons.at(0)->mouse;
+        mouse.mouseDown({}), mouse.mouseUp({}); // without an action, nothing happens
+        int clicks = 0;
+        button.setAction([&](DraggableOrviBubbleButton& sender) { clicks += &sender == &button; });
+        for (char step : std::string(steps))
+            step == 'p'       ? mouse.mouseDown({})
+                : step == 'd' ? mouse.mouseDragged({})
+                              : mouse.mouseUp({});
+        EXPECT_EQ(std::pair(clicks, platform.count("w0.drag")), std::pair(actions, long(drags)))
+            << steps;
+    }
+}
