@@ -215,6 +215,11 @@ class Desktop(contextlib.ExitStack):
         """Focuses the window (a new dialog does not always get it) and types."""
         self.xdo("windowfocus", "--sync", wid, "key", "--delay", 100, *keys)
 
+    def choose(self, item):
+        """Chooses the program's menu item (0: Show Orvi, 1: Check for Updates...) as a desktop shell would."""
+        dbus_call(self.bus, APP_ID, "/ai/orvi/orvi_desktop", "org.gtk.Actions.Activate",
+                  GLib.Variant("(sava{sv})", (f"orvi-menu-{item}", [], {})))
+
     def accessible(self, pid, **match):
         """The process's showing accessible objects whose fields match."""
         return [n for n in json.loads(run("/usr/bin/python3", "-c", ATSPI_DUMP, pid, env=dict(os.environ, **self.env)))
@@ -224,33 +229,6 @@ class Desktop(contextlib.ExitStack):
 def centre(node):
     x, y, w, h = node["extents"]
     return x + w // 2, y + h // 2
-
-
-# The test page: magenta all over; report(kind, data) to the page link; the
-# globals its first script saw, the face image, an iframe's view of the
-# globals, each pause and resume; then it runs the commands the test queues.
-PAGE = """<!DOCTYPE html><html><head><meta charset="utf-8">
-<script>var first = [window.ORVI_MEMBER_ID, window.ORVI_KIOSK], me = String(Math.random());
-function report(kind, data) { new Image().src = 'http://127.0.0.1:@PORT@/' + kind + '?' +
-  encodeURIComponent(JSON.stringify(data === undefined ? null : data)); }
-function post(body) { window.webkit.messageHandlers.orvi.postMessage(body); }
-var pauses = 0, resumes = 0;
-window.orviPause = function () { report('pause', ++pauses); };
-window.orviResume = function () { report('resume', ++resumes); };
-addEventListener('error', function (e) { report('failed', e.message); });
-</script><style>html, body { margin: 0; height: 100%; background: #ff00ff; }
-img, iframe { position: absolute; left: 600px; top: 300px; width: 8px; height: 8px; border: 0; }</style></head><body>
-<img src="ORVI_DEFAULT_FACE_DATA" onload="report('face', [this.naturalWidth, 'ORVI_DEFAULT_FACE_DATA',
-  'orvi_default_face_data'])" onerror="report('face', [])">
-<iframe srcdoc="<script>parent.report('frame', [typeof ORVI_MEMBER_ID, typeof ORVI_KIOSK])</script>"></iframe>
-<script>report('ready', { member: first[0], kiosk: first[1], base: document.baseURI, page: me });
-(function next() {
-  var s = document.createElement('script');
-  s.src = 'http://127.0.0.1:@PORT@/next?' + me + '&' + Math.random();
-  s.onload = function () { s.remove(); setTimeout(next, 0); };
-  s.onerror = function () { s.remove(); setTimeout(next, 200); };
-  document.head.appendChild(s);
-})();</script></body></html>"""
 
 
 class PageLink(http.server.ThreadingHTTPServer):
@@ -270,6 +248,7 @@ class PageLink(http.server.ThreadingHTTPServer):
                 with contextlib.suppress(OSError):  # the page went away meanwhile
                     self.send_response(200)
                     self.send_header("Content-Length", len(body))
+                    self.send_header("Access-Control-Allow-Origin", "*")
                     self.end_headers()
                     self.wfile.write(body)
 
@@ -277,7 +256,9 @@ class PageLink(http.server.ThreadingHTTPServer):
                 pass
 
         super().__init__(("127.0.0.1", 0), Handler)
-        self.page = PAGE.replace("@PORT@", str(self.server_address[1]))
+        self.page_url = f"http://127.0.0.1:{self.server_address[1]}/"
+        with open(os.path.join(os.path.dirname(__file__), "page.html")) as page:
+            self.page = page.read().replace("@PORT@", str(self.server_address[1]))
 
     def __enter__(self):
         threading.Thread(target=self.serve_forever, daemon=True).start()
@@ -299,14 +280,18 @@ class PageLink(http.server.ThreadingHTTPServer):
             self.changed.notify_all()
             return b""
 
-    def run(self, js, timeout=30):
-        """Has the page run js; returns once it has."""
+    def send(self, js):
+        """Queues js for the page; returns its number, which the page reports as done once it has run it."""
         with self.changed:
             self.number += 1
             self.commands.append(f"try {{ {js}; report('done', {self.number}); }} "
                                  f"catch (e) {{ report('failed', String(e)); }}")
             self.changed.notify_all()
-            number = self.number
+            return self.number
+
+    def run(self, js, timeout=30):
+        """Has the page run js; returns once it has."""
+        number = self.send(js)
         self.wait_for("done", timeout, lambda n: n == number)
 
     def post(self, body):
@@ -327,7 +312,7 @@ class PageLink(http.server.ThreadingHTTPServer):
         with self.changed:
             while len(found := [d for d in self.of(kind) if ok(d)]) < count:
                 if self.of("failed") or not self.changed.wait(deadline - time.monotonic()):
-                    raise AssertionError(f"no '{kind}' #{count} in {timeout} s; the page said {str(self.reports)[-2000:]}")
+                    raise AssertionError(f"no '{kind}' #{count} in {timeout} s; the page said {[k for k, _ in self.reports]}")
             return found[count - 1]
 
 

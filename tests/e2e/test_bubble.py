@@ -114,13 +114,14 @@ class Bubble(E2ETest):
             wait(lambda: d.geometry(app.window) == frame, 10, f"the window at {frame}")
             time.sleep(0.5)  # the program hears of it
 
-        # "wake" and the bubble fill the work area, collapsed or not.
+        # "wake" and the bubble fill the work area, collapsed or not, and the page resumes even if nothing moved.
+        self.restore(app, how=lambda: self.link.post({"type": "wake"}))
         put(OWN_FRAME)
         self.restore(app, how=lambda: self.link.post({"type": "wake"}))
         put(OWN_FRAME)
         self.collapse(app)
         self.restore(app)
-        # A second launch and Ctrl+N give back the frame from before the
+        # A second launch and Show Orvi give back the frame from before the
         # collapse (the first collapse's, not the 2x2 of a second one), also
         # when the window manager minimised it and reports its sizes late.
         put(OWN_FRAME)
@@ -130,9 +131,10 @@ class Bubble(E2ETest):
         for _ in range(3):
             put(OWN_FRAME)
             self.collapse(app, how=lambda: d.xdo("windowminimize", app.window))
-            self.restore(app, OWN_FRAME, lambda: d.keys(app.window, "ctrl+n"))
+            self.restore(app, OWN_FRAME, lambda: d.choose(0))
             self.assertEqual(poll(d.active, lambda w: w == app.window, 5), app.window)
-
+        self.restore(app, how=lambda: self.link.post({"type": "wake"}))
+        self.restore(app, OWN_FRAME, lambda: d.keys(app.window, "ctrl+n"))
 
 if __name__ == "__main__":
     unittest.main()

@@ -11,7 +11,9 @@ REFUSED = ["HTTPS://example.org/", "Http://example.org/", "file:///etc/hostname"
            "mailto:someone@example.org", "ftp://example.org/x", "https://example.org/a b"]
 MALFORMED = [{"type": "openExternal", "url": "help/index.html"}, {"type": "openExternal"},
              {"type": "openExternal", "url": 42}, {"type": "OpenExternal", "url": OPENED[0]}, "minimize",
-             {"type": "Minimize"}, {"type": 42}, ["minimize"], {"kind": "minimize"}, None]
+             {"type": "Minimize"}, {"type": "Wake"}, {"type": "wake "}, {"type": "minimize\u0000"}, {"type": 42},
+             ["minimize"],
+             {"kind": "minimize"}, None]
 MICROPHONE, CAMERA = "audio: Mock audio device 1", "video: Mock video device 1"
 
 
@@ -32,13 +34,15 @@ class Page(E2ETest):
         os.remove(browser.log)
 
         app = self.launch(install)
+        resumes = len(self.link.of("resume"))
         for message in [{"type": "openExternal", "url": url} for url in REFUSED] + MALFORMED + [
                 {"type": "openExternal", "url": url, "target": "_blank", "more": {"a": [1]}} for url in OPENED]:
             self.link.post(message)
         poll(browser.opened, lambda o: len(o) >= len(OPENED), 15)
         time.sleep(1)  # room for anything that should not come
         self.assertEqual(collections.Counter(map(tuple, browser.opened())), collections.Counter((u,) for u in OPENED))
-        self.assertEqual((app.state(), self.link.of("pause")), (expanded(), []), "nothing else happened")
+        self.assertEqual((app.state(), self.link.of("pause"), len(self.link.of("resume"))), (expanded(), [], resumes),
+                         "nothing else happened")
 
     def test_the_camera_or_the_microphone_alone_is_granted_without_asking(self):
         app = self.launch()

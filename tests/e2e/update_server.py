@@ -26,14 +26,14 @@ def redirect(location):
 
 def endless(h):
     """A manifest followed by white space that never ends."""
-    h.answer(200, manifest_bytes(), length=False, Connection="close")
+    h.answer(200, manifest_bytes(), **{"Content-Length": None, "Connection": "close"})
     while h.write(b" " * 65536):
         pass
 
 
 def silence(h):
     """Headers that promise a body, then nothing."""
-    h.answer(200, b"", length=4096)
+    h.answer(200, b"", **{"Content-Length": 4096})
     while not h.gone(0.2):
         pass
 
@@ -41,17 +41,15 @@ def silence(h):
 class UpdateServer(http.server.ThreadingHTTPServer):
     daemon_threads = True
 
-    def __init__(self, tls=True):
-        self.dir, self.tls, self.routes, self.connections = tempfile.mkdtemp(), tls, {}, []
-        self.changed, self.certificate, self.stopping = threading.Condition(), "trusted", False
-        if tls:
-            self.ca = self._certificate("authority", "/CN=Orvi test authority", "CA:TRUE")
-            stranger = self._certificate("stranger", "/CN=Orvi stranger", "CA:TRUE")
-            self.contexts = {name: ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER) for name in ("trusted", "untrusted",
-                                                                                           "wrong-name")}
-            for name, authority, alt in [("trusted", self.ca, "IP:127.0.0.1"), ("untrusted", stranger, "IP:127.0.0.1"),
-                                         ("wrong-name", self.ca, "DNS:elsewhere.example")]:
-                self.contexts[name].load_cert_chain(*self._certificate(name, "/CN=server", "CA:FALSE", alt, authority))
+    def __init__(self):
+        self.dir, self.routes, self.connections = tempfile.mkdtemp(), {}, []
+        self.changed, self.certificate, self.stopping, self.contexts = threading.Condition(), "trusted", False, {}
+        self.ca = self._certificate("authority", "/CN=Orvi test authority", "CA:TRUE")
+        stranger = self._certificate("stranger", "/CN=Orvi stranger", "CA:TRUE")
+        for name, authority, alt in [("trusted", self.ca, "IP:127.0.0.1"), ("untrusted", stranger, "IP:127.0.0.1"),
+                                     ("wrong-name", self.ca, "DNS:elsewhere.example")]:
+            self.contexts[name] = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+            self.contexts[name].load_cert_chain(*self._certificate(name, "/CN=server", "CA:FALSE", alt, authority))
         server = self
 
         class Handler(http.server.BaseHTTPRequestHandler):
@@ -61,8 +59,7 @@ class UpdateServer(http.server.ThreadingHTTPServer):
                 self.record = SimpleNamespace(opened=time.monotonic(), path=None, sent=0, hung_up=False, closed=None)
                 server.note(lambda: server.connections.append(self.record))
                 try:
-                    if server.tls:
-                        self.request.do_handshake()
+                    self.request.do_handshake()
                 except OSError:
                     self.finish_record()
                     raise
@@ -73,11 +70,11 @@ class UpdateServer(http.server.ThreadingHTTPServer):
                 server.routes.get(self.path, lambda h: h.answer(404, b"not here"))(self)
                 self.close_connection = True
 
-            def answer(self, status, body, length=True, **headers):
+            def answer(self, status, body, **headers):
+                """The status line and headers (Content-Length: the body's unless given), then the body."""
                 self.send_response(status)
-                for name, value in dict(headers, **({"Content-Length": len(body)} if length is True else
-                                                     {"Content-Length": length} if length else {})).items():
-                    self.send_header(name, value)
+                for name, value in dict({"Content-Length": len(body)}, **headers).items():
+                    value is None or self.send_header(name, value)
                 self.end_headers()
                 self.write(body)
 
@@ -91,17 +88,9 @@ class UpdateServer(http.server.ThreadingHTTPServer):
                 return not (self.record.hung_up or server.stopping)
 
             def gone(self, seconds):
-                """Waits up to seconds; True once the client has closed its end."""
-                if server.stopping or not select.select([self.connection], [], [], seconds)[0]:
-                    return server.stopping
-                try:
-                    self.connection.settimeout(0.1)
-                    self.record.hung_up |= not self.connection.recv(1)
-                except (TimeoutError, ssl.SSLWantReadError):
-                    pass
-                except OSError:
-                    self.record.hung_up = True
-                return self.record.hung_up
+                """Waits up to seconds; True once the client has closed its end (it sends nothing else)."""
+                self.record.hung_up |= bool(select.select([self.connection], [], [], seconds)[0])
+                return self.record.hung_up or server.stopping
 
             def finish(self):
                 with contextlib.suppress(OSError):
@@ -115,7 +104,7 @@ class UpdateServer(http.server.ThreadingHTTPServer):
                 pass
 
         super().__init__(("127.0.0.1", 0), Handler)
-        self.base = f"{'https' if tls else 'http'}://127.0.0.1:{self.server_address[1]}"
+        self.base = f"https://127.0.0.1:{self.server_address[1]}"
 
     def _certificate(self, name, subject, ca, alt=None, authority=None):
         files = [f"{self.dir}/{name}.pem", f"{self.dir}/{name}.key"]
@@ -126,10 +115,8 @@ class UpdateServer(http.server.ThreadingHTTPServer):
         return files
 
     def get_request(self):
-        sock, address = super().get_request()
-        if self.tls:  # the handshake happens in the connection's own thread
-            sock = self.contexts[self.certificate].wrap_socket(sock, server_side=True, do_handshake_on_connect=False)
-        return sock, address
+        sock, address = super().get_request()  # the handshake happens in the connection's own thread
+        return self.contexts[self.certificate].wrap_socket(sock, server_side=True, do_handshake_on_connect=False), address
 
     def handle_error(self, request, address):
         pass  # a refused handshake, a client that went away: both recorded
