@@ -2,7 +2,9 @@
 
 #include "platform/Window.h"
 #include "platform/gtk/Coordinates.h"
+#include "platform/gtk/FrameSettling.h"
 #include "platform/gtk/ViewGtk.h"
+#include "platform/gtk/WindowShape.h"
 
 #include <gtk/gtk.h>
 #include <optional>
@@ -10,10 +12,9 @@
 namespace orvi::gtk {
 
 // A GtkWindow. A titled window with a full-size content view is drawn without
-// the window manager's frame: its content fills it, and a transparent strip at
-// the top carries the close and minimise buttons and moves the window when
-// dragged, as a title bar does, and a button with the application's menu. A non-activating panel is
-// an undecorated utility window that never takes the focus and stays out of task bars.
+// the window manager's frame: its content fills it, under a title strip (see
+// TitleStrip.h). A non-activating panel is an undecorated utility window that
+// never takes the focus and stays out of task bars.
 class WindowGtk final : public Window {
 public:
     // `menu`, when given, is offered from a button in the title strip.
@@ -35,6 +36,8 @@ public:
     void setBackgroundClear(bool) override;
     void setHasShadow(bool) override;
 
+    // The frame last asked for until the window manager has placed the window
+    // there; then where the window is.
     Rect frame() const override { return m_frame; }
     void setFrame(const Rect&) override;
     void center() override;
@@ -51,17 +54,17 @@ public:
     GtkWindow* gtkWindow() const { return m_window; }
 
 private:
-    void buildTitleStrip(uint32_t styleMask, GMenuModel* menu);
-    void applyMinimumSize(const Rect& target);
-    void settleMinimumSize(const Rect& actual);
-    void applyInputShape();
-    void applyContentShape();
+    void applyMinimumSize(bool);
+    void askFor(const PixelRect&);
+    void waitForQuiet();
+    void updateOutline();
     void restorePositionIfHidden();
 
     static gboolean deleteEvent(GtkWidget*, GdkEvent*, WindowGtk*);
     static gboolean windowStateEvent(GtkWidget*, GdkEventWindowState*, WindowGtk*);
     static gboolean configureEvent(GtkWidget*, GdkEventConfigure*, WindowGtk*);
     static gboolean buttonPressEvent(GtkWidget*, GdkEventButton*, WindowGtk*);
+    static gboolean quiet(WindowGtk*);
 
     GtkWindow* m_window { nullptr };
     GtkWidget* m_overlay { nullptr };
@@ -70,22 +73,18 @@ private:
     GtkWidget* m_content { nullptr };
     ViewGtk* m_contentView { nullptr };
     WindowDelegate* m_delegate { nullptr };
+    uint32_t m_styleMask;
+    WindowShape m_shape;
 
     Rect m_frame;
-    // The frame the program asked for, until the window system confirms it.
-    std::optional<Rect> m_requestedFrame;
-    bool m_movedAgain { false };
-    int m_configureRounds { 0 };
+    FrameSettling m_settling;
+    guint m_quietCheck { 0 };
     std::optional<Size> m_minSize;
     bool m_minSizeApplied { false };
-    bool m_minSizeWaiting { false };
-    bool m_ignoresMouseEvents { false };
     bool m_movableByBackground { false };
     bool m_iconified { false };
     bool m_opaque { true };
     bool m_backgroundClear { false };
-    // The content's rounded outline, for a window that only shows its content.
-    cairo_region_t* m_shape { nullptr };
 };
 
 } // namespace orvi::gtk

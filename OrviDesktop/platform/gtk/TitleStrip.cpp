@@ -1,0 +1,109 @@
+#include "platform/gtk/TitleStrip.h"
+
+#include "platform/Window.h"
+
+namespace orvi::gtk {
+
+namespace {
+
+// The buttons stay faint until the pointer comes near, so they do not
+// distract from the page.
+constexpr int stripHeight = 32;
+constexpr const char* styleSheet = R"css(
+#orvi-title-strip { background: transparent; }
+#orvi-title-strip.opaque { background: @theme_bg_color; }
+#orvi-title-strip button {
+    min-width: 16px; min-height: 16px; padding: 3px; margin: 0;
+    border-radius: 50%; border: none; box-shadow: none; background-image: none;
+    background-color: rgba(0, 0, 0, 0.28); color: #ffffff; opacity: 0.45;
+}
+#orvi-title-strip:hover button, #orvi-title-strip button:focus { opacity: 1; }
+#orvi-title-strip button:hover { background-color: rgba(0, 0, 0, 0.5); }
+#orvi-title-strip label { color: @theme_fg_color; }
+)css";
+
+void installStyleSheetOnce()
+{
+    static bool installed = false;
+    GdkScreen* screen = gdk_screen_get_default();
+    if (installed || !screen)
+        return;
+    installed = true;
+    GtkCssProvider* provider = gtk_css_provider_new();
+    gtk_css_provider_load_from_data(provider, styleSheet, -1, nullptr);
+    gtk_style_context_add_provider_for_screen(
+        screen, GTK_STYLE_PROVIDER(provider), GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
+    g_object_unref(provider);
+}
+
+GtkWidget* stripButton(GtkWidget* button, const char* iconName, const char* tooltip)
+{
+    gtk_button_set_image(
+        GTK_BUTTON(button), gtk_image_new_from_icon_name(iconName, GTK_ICON_SIZE_MENU));
+    gtk_button_set_always_show_image(GTK_BUTTON(button), TRUE);
+    gtk_button_set_relief(GTK_BUTTON(button), GTK_RELIEF_NONE);
+    gtk_widget_set_tooltip_text(button, tooltip);
+    gtk_widget_set_can_focus(button, FALSE);
+    gtk_widget_set_valign(button, GTK_ALIGN_CENTER);
+    return button;
+}
+
+GtkWidget* windowButton(
+    const char* iconName, const char* tooltip, GCallback clicked, GtkWindow* window)
+{
+    GtkWidget* button = stripButton(gtk_button_new(), iconName, tooltip);
+    g_signal_connect_swapped(button, "clicked", clicked, window);
+    return button;
+}
+
+// Dragging the strip moves the window, as dragging a title bar does.
+gboolean beginMove(GtkWidget*, GdkEventButton* event, GtkWindow* window)
+{
+    if (event->type != GDK_BUTTON_PRESS || event->button != GDK_BUTTON_PRIMARY)
+        return FALSE;
+    gtk_window_begin_move_drag(
+        window, int(event->button), int(event->x_root), int(event->y_root), event->time);
+    return TRUE;
+}
+
+} // namespace
+
+TitleStrip makeTitleStrip(GtkWindow* window, uint32_t styleMask, GMenuModel* menu)
+{
+    installStyleSheetOnce();
+    TitleStrip strip { gtk_event_box_new(), gtk_label_new(nullptr) };
+    gtk_widget_set_name(strip.widget, "orvi-title-strip");
+    gtk_event_box_set_visible_window(GTK_EVENT_BOX(strip.widget), FALSE);
+    gtk_widget_set_valign(strip.widget, GTK_ALIGN_START);
+    gtk_widget_set_size_request(strip.widget, -1, stripHeight);
+    gtk_widget_add_events(
+        strip.widget, GDK_BUTTON_PRESS_MASK | GDK_ENTER_NOTIFY_MASK | GDK_LEAVE_NOTIFY_MASK);
+    g_signal_connect(strip.widget, "button-press-event", G_CALLBACK(beginMove), window);
+
+    GtkWidget* box = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 8);
+    gtk_widget_set_margin_start(box, 10);
+    gtk_container_add(GTK_CONTAINER(strip.widget), box);
+    if (styleMask & WindowStyle::closable)
+        gtk_box_pack_start(GTK_BOX(box),
+            windowButton("window-close-symbolic", "Close", G_CALLBACK(gtk_window_close), window),
+            FALSE, FALSE, 0);
+    if (styleMask & WindowStyle::miniaturizable)
+        gtk_box_pack_start(GTK_BOX(box),
+            windowButton(
+                "window-minimize-symbolic", "Minimize", G_CALLBACK(gtk_window_iconify), window),
+            FALSE, FALSE, 0);
+    // The menu lives here, out of the page's way, rather than in a menu bar
+    // that would push the page down.
+    if (menu) {
+        GtkWidget* button = stripButton(gtk_menu_button_new(), "open-menu-symbolic", "Menu");
+        gtk_menu_button_set_menu_model(GTK_MENU_BUTTON(button), menu);
+        gtk_widget_set_name(button, "orvi-menu-button");
+        gtk_box_pack_start(GTK_BOX(box), button, FALSE, FALSE, 0);
+    }
+    gtk_widget_set_no_show_all(strip.title, TRUE);
+    gtk_box_set_center_widget(GTK_BOX(box), strip.title);
+    gtk_widget_show_all(strip.widget);
+    return strip;
+}
+
+} // namespace orvi::gtk

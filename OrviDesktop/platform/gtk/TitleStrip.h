@@ -1,0 +1,20 @@
+#pragma once
+
+#include <gtk/gtk.h>
+
+namespace orvi::gtk {
+
+// The transparent strip that stands where a title bar would be, over the top
+// of a window whose content reaches under it. It carries faint close and
+// minimise buttons (as the window's style allows) and a button with the
+// application's menu, and moves the window when dragged, as a title bar does.
+struct TitleStrip {
+    GtkWidget* widget { nullptr };
+    // The window's title, hidden unless shown.
+    GtkWidget* title { nullptr };
+};
+
+// `menu` may be null. The strip is not yet in any container.
+TitleStrip makeTitleStrip(GtkWindow*, uint32_t styleMask, GMenuModel* menu);
+
+} // namespace orvi::gtk
