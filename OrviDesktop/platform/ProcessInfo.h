@@ -35,6 +35,8 @@ public:
         = 0;
     // Ends what beginActivity began. Ending the same token again does nothing.
     virtual void endActivity(ActivityToken&) = 0;
+    // Seconds since some fixed moment; never goes back.
+    virtual double systemUptime() const = 0;
 };
 
 } // namespace orvi

@@ -70,12 +70,30 @@ public:
         = 0;
 };
 
+// What happens to the page and the process that runs it. Main thread only.
+class WebNavigationDelegate {
+public:
+    virtual ~WebNavigationDelegate() = default;
+
+    // The page loaded by loadHTMLString has finished loading.
+    virtual void webViewDidFinishNavigation() = 0;
+    // The process running the page ended (it crashed, ran out of memory, was
+    // killed or was ended by terminateWebContentProcess). The view keeps its
+    // last picture, and nothing runs, until a page is loaded again.
+    virtual void webViewWebContentProcessDidTerminate() = 0;
+    // The process stopped handling input in time, or handles it again.
+    virtual void webViewWebContentProcessDidBecomeUnresponsive() = 0;
+    virtual void webViewWebContentProcessDidBecomeResponsive() = 0;
+};
+
 class WebView : public View {
 public:
     // Paint nothing where the page paints nothing, so the window shows through.
     virtual void setDrawsBackground(bool) = 0;
     // Not owned; may be null.
     virtual void setUIDelegate(WebUIDelegate*) = 0;
+    // Not owned; may be null.
+    virtual void setNavigationDelegate(WebNavigationDelegate*) = 0;
 
     // Loads the text as an HTML document; relative references resolve
     // against `baseURL` (a file URL of a folder), or nothing when absent.
@@ -84,6 +102,12 @@ public:
     // Runs the script in the page without waiting; results and errors are
     // dropped.
     virtual void evaluateJavaScript(const std::string& script) = 0;
+    // The same, and `ran` is called on the main thread once the page has run
+    // the script (or failed to): never while the page is stuck.
+    virtual void evaluateJavaScript(const std::string& script, std::function<void()> ran) = 0;
+    // Ends the process running the page; the delegate hears of it as of any
+    // other end.
+    virtual void terminateWebContentProcess() = 0;
 };
 
 } // namespace orvi

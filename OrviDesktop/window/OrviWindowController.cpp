@@ -28,6 +28,7 @@ NullMessageHandler& selfPlaceholder()
 OrviWindowController::OrviWindowController(Platform& platform, std::string buildTimeBundlePath)
     : m_platform(platform)
     , m_resources(platform.fileSystem(), platform.mainBundle(), std::move(buildTimeBundlePath))
+    , m_weakSelf(std::make_shared<OrviWindowController*>(this))
 {
     const std::string handlerName(PageContract::messageHandlerName);
 
@@ -63,11 +64,13 @@ OrviWindowController::OrviWindowController(Platform& platform, std::string build
     m_window->setContentView(*webView);
     m_window->setDelegate(this);
     webView->setUIDelegate(this);
+    webView->setNavigationDelegate(this);
 
     contentController.removeScriptMessageHandlerForName(handlerName);
     contentController.addScriptMessageHandler(*this, handlerName);
 
     loadInterface();
+    later(watchInterval, &OrviWindowController::watchPage);
 }
 
 OrviWindowController::~OrviWindowController()
@@ -75,6 +78,7 @@ OrviWindowController::~OrviWindowController()
     // Nothing may call back into a controller that is going away.
     m_window->setDelegate(nullptr);
     webView->setUIDelegate(nullptr);
+    webView->setNavigationDelegate(nullptr);
     m_configuration->userContentController().removeScriptMessageHandlerForName(
         std::string(PageContract::messageHandlerName));
 }

@@ -2,6 +2,7 @@
 
 #include "platform/Platform.h"
 #include "window/DraggableOrviBubbleButton.h"
+#include "window/ReloadSchedule.h"
 #include "window/ResourceBundle.h"
 
 #include <memory>
@@ -15,11 +16,12 @@ namespace orvi {
 // launching finishes and lives until the process ends. Main thread only.
 //
 // It is the window's delegate, the page's message handler under "orvi" and
-// the web view's UI delegate. It handles no navigation callback: every
-// navigation takes the platform's default course.
+// the web view's UI and navigation delegate. It keeps the page alive: a page
+// whose process ends, or that stays stuck, is loaded again.
 class OrviWindowController final : public WindowDelegate,
                                    public ScriptMessageHandler,
-                                   public WebUIDelegate {
+                                   public WebUIDelegate,
+                                   public WebNavigationDelegate {
 public:
     // Configures the web view, makes and places the window and starts loading
     // the interface. The window comes on screen only with showMainWindow.
@@ -63,9 +65,22 @@ public:
     void requestMediaCapturePermission(const std::string& origin, MediaCaptureType,
         std::function<void(PermissionDecision)> decisionHandler) override;
 
+    // WebNavigationDelegate
+    void webViewDidFinishNavigation() override;
+    void webViewWebContentProcessDidTerminate() override;
+    void webViewWebContentProcessDidBecomeUnresponsive() override;
+    void webViewWebContentProcessDidBecomeResponsive() override;
+
 private:
     void showBubble();
     void loadInterface();
+    void reloadInterface();
+    // Every `watchInterval` seconds, asks the page to run an empty script.
+    void watchPage();
+    static constexpr double watchInterval = 5;
+    // Runs work after `delay` seconds, unless the controller is gone by then.
+    void later(double delay, void (OrviWindowController::*work)());
+    double uptime() const;
     std::optional<std::string> resourceURL(const std::string& named, const std::string& extension);
 
     Platform& m_platform;
@@ -79,6 +94,16 @@ private:
     std::unique_ptr<Window> bubblePanel;
     std::optional<Rect> expandedFrame;
     std::unique_ptr<Window> m_window;
+    bool m_collapsed { false };
+
+    ReloadSchedule m_reloads;
+    bool m_reloadPending { false };
+    bool m_reloading { false };
+    std::optional<double> m_questionAskedAt;
+    std::optional<double> m_unresponsiveSince;
+    unsigned m_questions { 0 };
+    // Work for later holds this weakly and finds it gone with the controller.
+    std::shared_ptr<OrviWindowController*> m_weakSelf;
 };
 
 } // namespace orvi

@@ -25,6 +25,7 @@ public:
     std::unique_ptr<ActivityToken> beginActivity(
         uint64_t options, const std::string& reason) override;
     void endActivity(ActivityToken&) override;
+    double systemUptime() const override { return g_get_monotonic_time() / 1e6; }
 
 private:
     GtkApplication* m_application;

@@ -1,6 +1,7 @@
 #include "platform/gtk/WebViewGtk.h"
 
 #include <filesystem>
+#include <utility>
 
 namespace orvi::gtk {
 
@@ -142,16 +143,34 @@ WebViewGtk::WebViewGtk(WebViewConfigurationGtk& configuration)
     g_signal_connect(m_webView, "permission-request", G_CALLBACK(permissionRequest), this);
     g_signal_connect_swapped(m_webView, "hierarchy-changed",
         G_CALLBACK(+[](WebViewGtk* self) { self->applyBackground(); }), this);
+    g_signal_connect(m_webView, "load-changed",
+        G_CALLBACK(+[](WebKitWebView*, WebKitLoadEvent event, WebViewGtk* self) {
+            if (event == WEBKIT_LOAD_FINISHED && self->m_navigationDelegate)
+                self->m_navigationDelegate->webViewDidFinishNavigation();
+        }),
+        this);
+    g_signal_connect(m_webView, "web-process-terminated",
+        G_CALLBACK(+[](WebKitWebView*, WebKitWebProcessTerminationReason, WebViewGtk* self) {
+            if (self->m_navigationDelegate)
+                self->m_navigationDelegate->webViewWebContentProcessDidTerminate();
+        }),
+        this);
+    g_signal_connect(m_webView, "notify::is-web-process-responsive",
+        G_CALLBACK(+[](WebKitWebView* view, GParamSpec*, WebViewGtk* self) {
+            if (!self->m_navigationDelegate)
+                return;
+            if (webkit_web_view_get_is_web_process_responsive(view))
+                self->m_navigationDelegate->webViewWebContentProcessDidBecomeResponsive();
+            else
+                self->m_navigationDelegate->webViewWebContentProcessDidBecomeUnresponsive();
+        }),
+        this);
 }
 
 WebViewGtk::~WebViewGtk()
 {
-    if (m_promptDialog) {
-        g_signal_handlers_disconnect_by_data(m_promptDialog, this);
+    if (m_promptDialog)
         gtk_widget_destroy(m_promptDialog);
-        webkit_permission_request_deny(m_promptedRequest);
-        g_object_unref(m_promptedRequest);
-    }
     g_signal_handlers_disconnect_by_data(m_webView, this);
     g_object_unref(m_webView);
 }
@@ -199,6 +218,25 @@ void WebViewGtk::evaluateJavaScript(const std::string& script)
 {
     webkit_web_view_evaluate_javascript(
         m_webView, script.c_str(), -1, nullptr, nullptr, nullptr, nullptr, nullptr);
+}
+
+void WebViewGtk::evaluateJavaScript(const std::string& script, std::function<void()> ran)
+{
+    webkit_web_view_evaluate_javascript(
+        m_webView, script.c_str(), -1, nullptr, nullptr, nullptr,
+        [](GObject* view, GAsyncResult* result, gpointer data) {
+            std::unique_ptr<std::function<void()>> ran(static_cast<std::function<void()>*>(data));
+            if (JSCValue* value = webkit_web_view_evaluate_javascript_finish(
+                    WEBKIT_WEB_VIEW(view), result, nullptr))
+                g_object_unref(value);
+            (*ran)();
+        },
+        new std::function<void()>(std::move(ran)));
+}
+
+void WebViewGtk::terminateWebContentProcess()
+{
+    webkit_web_view_terminate_web_process(m_webView);
 }
 
 namespace {
@@ -325,6 +363,16 @@ void WebViewGtk::prompt(WebKitPermissionRequest* request, MediaCaptureType type)
     gtk_window_set_keep_above(GTK_WINDOW(m_promptDialog), TRUE);
     m_promptedRequest = request;
     g_signal_connect(m_promptDialog, "response", G_CALLBACK(promptAnswered), this);
+    // The question may go before it is answered: with the window it belongs
+    // to when the program quits, whichever goes first. Nothing is allowed then.
+    g_signal_connect_swapped(m_promptDialog, "destroy", G_CALLBACK(+[](WebViewGtk* self) {
+        self->m_promptDialog = nullptr;
+        if (WebKitPermissionRequest* request = std::exchange(self->m_promptedRequest, nullptr)) {
+            webkit_permission_request_deny(request);
+            g_object_unref(request);
+        }
+    }),
+        this);
     gtk_widget_show(m_promptDialog);
     gtk_window_present(GTK_WINDOW(m_promptDialog));
 }

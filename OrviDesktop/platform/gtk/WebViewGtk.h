@@ -63,9 +63,15 @@ public:
 
     void setDrawsBackground(bool) override;
     void setUIDelegate(WebUIDelegate* delegate) override { m_uiDelegate = delegate; }
+    void setNavigationDelegate(WebNavigationDelegate* delegate) override
+    {
+        m_navigationDelegate = delegate;
+    }
     void loadHTMLString(
         const std::string& html, const std::optional<std::string>& baseURL) override;
     void evaluateJavaScript(const std::string& script) override;
+    void evaluateJavaScript(const std::string& script, std::function<void()> ran) override;
+    void terminateWebContentProcess() override;
 
     GtkWidget* widget() const override { return GTK_WIDGET(m_webView); }
 
@@ -78,6 +84,7 @@ private:
 
     WebKitWebView* m_webView;
     WebUIDelegate* m_uiDelegate { nullptr };
+    WebNavigationDelegate* m_navigationDelegate { nullptr };
     bool m_drawsBackground { true };
     // Once the page may capture, it may also see the names of the devices.
     bool m_captureGranted { false };

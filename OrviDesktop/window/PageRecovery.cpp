@@ -1,0 +1,93 @@
+#include "window/OrviWindowController.h"
+
+#include "window/PageContract.h"
+
+#include <utility>
+
+namespace orvi {
+
+namespace {
+
+// How long the page may leave an empty script unrun, or stay unresponsive to
+// input as WebKit sees it, before it counts as stuck. WebKit notices only when
+// someone touches the page; the empty script notices a page stuck where no one
+// is looking.
+constexpr double unresponsiveLimit = 10;
+
+} // namespace
+
+void OrviWindowController::later(double delay, void (OrviWindowController::*work)())
+{
+    m_platform.mainQueue().asyncAfter(delay, [weakSelf = std::weak_ptr(m_weakSelf), work] {
+        if (auto self = weakSelf.lock())
+            ((*self)->*work)();
+    });
+}
+
+double OrviWindowController::uptime() const
+{
+    return m_platform.processInfo().systemUptime();
+}
+
+// A stuck page's process is ended; the page then comes back as after a crash.
+void OrviWindowController::watchPage()
+{
+    double now = uptime();
+    auto overdue = [&](const std::optional<double>& since) {
+        return since && now - *since >= unresponsiveLimit;
+    };
+    if (overdue(m_questionAskedAt) || overdue(m_unresponsiveSince)) {
+        m_questionAskedAt.reset();
+        m_unresponsiveSince.reset();
+        webView->terminateWebContentProcess();
+    } else if (!m_questionAskedAt && !m_reloadPending) {
+        m_questionAskedAt = now;
+        unsigned question = ++m_questions;
+        webView->evaluateJavaScript("0", [weakSelf = std::weak_ptr(m_weakSelf), question] {
+            if (auto self = weakSelf.lock(); self && (*self)->m_questions == question)
+                (*self)->m_questionAskedAt.reset();
+        });
+    }
+    later(watchInterval, &OrviWindowController::watchPage);
+}
+
+// Whatever ended the page's process (a crash, the system's out-of-memory
+// killer, a kill, the watch above), the interface comes back the way launch
+// loads it, with the member script and the message handler still in place.
+void OrviWindowController::webViewWebContentProcessDidTerminate()
+{
+    m_questionAskedAt.reset();
+    m_unresponsiveSince.reset();
+    if (std::exchange(m_reloadPending, true))
+        return;
+    later(m_reloads.delayAfterEnd(uptime()), &OrviWindowController::reloadInterface);
+}
+
+void OrviWindowController::reloadInterface()
+{
+    m_reloadPending = false;
+    m_reloads.reloaded(uptime());
+    m_reloading = true;
+    loadInterface();
+}
+
+// A page that comes back while the assistant is collapsed is told so, as a
+// collapse tells it, so page and window agree.
+void OrviWindowController::webViewDidFinishNavigation()
+{
+    if (std::exchange(m_reloading, false) && m_collapsed)
+        webView->evaluateJavaScript(std::string(PageContract::pauseSnippet));
+}
+
+void OrviWindowController::webViewWebContentProcessDidBecomeUnresponsive()
+{
+    if (!m_unresponsiveSince)
+        m_unresponsiveSince = uptime();
+}
+
+void OrviWindowController::webViewWebContentProcessDidBecomeResponsive()
+{
+    m_unresponsiveSince.reset();
+}
+
+} // namespace orvi
