@@ -79,6 +79,9 @@ public:
 
     virtual void setAlphaValue(double) = 0;
     virtual void setIgnoresMouseEvents(bool) = 0;
+    // A window that ignores the keyboard gives up the keyboard focus, is not
+    // given it again, and no key reaches its content.
+    virtual void setIgnoresKeyboardEvents(bool) = 0;
 
     // Shows the window in front without activating the application.
     virtual void orderFrontRegardless() = 0;

@@ -29,6 +29,7 @@ void OrviWindowController::minimizeToBubble()
 {
     // A second collapse finds the window 2 points wide and keeps the frame
     // the first one saved.
+    m_collapsed = true;
     Rect frame = m_window->frame();
     if (frame.width > widestUnsavedWidth)
         expandedFrame = frame;
@@ -37,6 +38,7 @@ void OrviWindowController::minimizeToBubble()
             Rect { visibleFrame->minX(), visibleFrame->minY(), collapsedSide, collapsedSide });
     m_window->setAlphaValue(collapsedAlpha);
     m_window->setIgnoresMouseEvents(true);
+    m_window->setIgnoresKeyboardEvents(true);
     m_window->setLevel(WindowLevel::normal);
     // Collapsed, not hidden: the window stays on screen.
     m_window->orderFrontRegardless();

@@ -8,6 +8,7 @@ namespace orvi {
 // puts its frame right again and resumes the page again.
 void OrviWindowController::showMainWindow(bool maximize)
 {
+    m_collapsed = false;
     if (bubblePanel)
         bubblePanel->orderOut();
     m_window->deminiaturize();
@@ -23,6 +24,7 @@ void OrviWindowController::showMainWindow(bool maximize)
 
     m_window->setAlphaValue(1.0);
     m_window->setIgnoresMouseEvents(false);
+    m_window->setIgnoresKeyboardEvents(false);
     m_window->setLevel(WindowLevel::floating);
     m_platform.application().unhide();
     m_window->orderFrontRegardless();

@@ -79,6 +79,8 @@ WindowGtk::WindowGtk(
     g_signal_connect(m_window, "window-state-event", G_CALLBACK(windowStateEvent), this);
     g_signal_connect(m_window, "configure-event", G_CALLBACK(configureEvent), this);
     g_signal_connect(m_window, "button-press-event", G_CALLBACK(buttonPressEvent), this);
+    g_signal_connect(m_window, "key-press-event", G_CALLBACK(keyEvent), this);
+    g_signal_connect(m_window, "key-release-event", G_CALLBACK(keyEvent), this);
 
     gtk_window_set_default_size(m_window, std::max(1, int(std::lround(contentRect.width))),
         std::max(1, int(std::lround(contentRect.height))));
@@ -268,6 +270,27 @@ void WindowGtk::setAlphaValue(double alpha)
 void WindowGtk::setIgnoresMouseEvents(bool ignores)
 {
     m_shape.setClickThrough(ignores);
+}
+
+// The window manager is told the window takes no input, and the focus it has
+// goes to whatever window is under the pointer, from where the window
+// manager gives it to the window it finds fit: never back to this one.
+void WindowGtk::setIgnoresKeyboardEvents(bool ignores)
+{
+    m_ignoresKeyboard = ignores;
+    gtk_window_set_accept_focus(m_window, !ignores);
+    GdkWindow* window = gtk_widget_get_window(GTK_WIDGET(m_window));
+    if (!ignores || !window || !GDK_IS_X11_WINDOW(window)
+        || !gtk_window_has_toplevel_focus(m_window))
+        return;
+    Display* display = GDK_WINDOW_XDISPLAY(window);
+    XSetInputFocus(display, PointerRoot, RevertToPointerRoot, gdk_x11_get_server_time(window));
+    XFlush(display);
+}
+
+gboolean WindowGtk::keyEvent(GtkWidget*, GdkEvent*, WindowGtk* self)
+{
+    return self->m_ignoresKeyboard;
 }
 
 // GTK may map a window that was hidden back at the place it was first given;

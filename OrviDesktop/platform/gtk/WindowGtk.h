@@ -44,6 +44,7 @@ public:
 
     void setAlphaValue(double) override;
     void setIgnoresMouseEvents(bool) override;
+    void setIgnoresKeyboardEvents(bool) override;
 
     void orderFrontRegardless() override;
     void makeKeyAndOrderFront() override;
@@ -65,6 +66,7 @@ private:
     static gboolean configureEvent(GtkWidget*, GdkEventConfigure*, WindowGtk*);
     static gboolean buttonPressEvent(GtkWidget*, GdkEventButton*, WindowGtk*);
     static gboolean quiet(WindowGtk*);
+    static gboolean keyEvent(GtkWidget*, GdkEvent*, WindowGtk*);
 
     GtkWindow* m_window { nullptr };
     GtkWidget* m_overlay { nullptr };
@@ -82,6 +84,7 @@ private:
     std::optional<Size> m_minSize;
     bool m_minSizeApplied { false };
     bool m_movableByBackground { false };
+    bool m_ignoresKeyboard { false };
     bool m_iconified { false };
     bool m_opaque { true };
     bool m_backgroundClear { false };
