@@ -3,6 +3,7 @@
 #include "platform/Base64.h"
 
 #include <cmath>
+#include <unistr.h>
 
 namespace orvi {
 
@@ -18,12 +19,21 @@ constexpr uint32_t folderMode = 0700;
 // Deeper values than this are refused rather than risk the stack.
 constexpr int maximumDepth = 64;
 
+// The file is UTF-8 JSON: text that is not UTF-8 cannot go into it.
+bool isUTF8(const std::string& text)
+{
+    return !u8_check(reinterpret_cast<const uint8_t*>(text.data()), text.size());
+}
+
 std::optional<JsonValue> tagged(const JsonValue& value, int depth)
 {
     if (depth > maximumDepth)
         return std::nullopt;
-    if (value.is_string())
+    if (value.is_string()) {
+        if (!isUTF8(value.get_ref<const std::string&>()))
+            return std::nullopt;
         return JsonValue { { "text", value } };
+    }
     if (value.is_boolean())
         return JsonValue { { "boolean", value } };
     if (value.is_number_integer())
@@ -50,7 +60,7 @@ std::optional<JsonValue> tagged(const JsonValue& value, int depth)
         JsonValue dictionary = JsonValue::object();
         for (auto& [key, element] : value.items()) {
             auto item = tagged(element, depth + 1);
-            if (!item)
+            if (!item || !isUTF8(key))
                 return std::nullopt;
             dictionary[key] = std::move(*item);
         }
@@ -186,11 +196,14 @@ std::optional<DefaultsValue> FileUserDefaults::objectForKey(const std::string& k
 
 void FileUserDefaults::setObject(const DefaultsValue& value, const std::string& key)
 {
+    if (!isUTF8(key))
+        return;
     if (value.is_null() || value.is_discarded()) {
         m_values.erase(key);
     } else {
-        // A value the file cannot hold (a non-finite number, absurd nesting)
-        // is not kept, so memory and disk never disagree.
+        // A value the file cannot hold (a non-finite number, text that is not
+        // UTF-8, absurd nesting) is not kept, so memory and disk never
+        // disagree and every later value can still be saved.
         if (!tagged(value, 0))
             return;
         m_values[key] = value;

@@ -12,10 +12,14 @@ std::vector<GtkDialog*>& runningAlerts()
     return alerts;
 }
 
+bool programQuitting = false;
+
 } // namespace
 
 long AlertGtk::runModal()
 {
+    if (programQuitting)
+        return AlertResponse::cancelled;
     GtkApplication* application = GTK_APPLICATION(g_application_get_default());
     GtkWindow* parent = application ? gtk_application_get_active_window(application) : nullptr;
     GtkWidget* dialog = gtk_message_dialog_new(
@@ -46,8 +50,9 @@ long AlertGtk::runModal()
     return AlertResponse::cancelled;
 }
 
-void AlertGtk::dismissAll()
+void AlertGtk::quitting()
 {
+    programQuitting = true;
     for (GtkDialog* dialog : std::vector<GtkDialog*>(runningAlerts()))
         gtk_dialog_response(dialog, GTK_RESPONSE_DELETE_EVENT);
 }

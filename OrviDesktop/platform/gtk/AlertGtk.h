@@ -18,9 +18,10 @@ public:
     void addButtonWithTitle(const std::string& title) override { m_buttons.push_back(title); }
     long runModal() override;
 
-    // Closes every alert on screen, as if dismissed, so that quitting never
-    // waits for an answer.
-    static void dismissAll();
+    // The program is quitting: every alert on screen closes as if dismissed,
+    // and every later one is answered the same way without being shown, so
+    // that quitting never waits for an answer.
+    static void quitting();
 
 private:
     std::string m_message;

@@ -162,7 +162,7 @@ void ApplicationGtk::terminate()
     if (m_delegate)
         m_delegate->applicationWillTerminate();
     // An alert waiting for an answer would hold the quit until answered.
-    AlertGtk::dismissAll();
+    AlertGtk::quitting();
     g_application_quit(G_APPLICATION(m_application));
 }
 

@@ -3,6 +3,10 @@
 #include <gio/gio.h>
 #include <glib/gstdio.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace orvi::gtk {
 
 bool FileSystemGLib::fileExists(const std::string& path) const
@@ -15,15 +19,25 @@ bool FileSystemGLib::directoryExists(const std::string& path) const
     return g_file_test(path.c_str(), G_FILE_TEST_IS_DIR);
 }
 
+// Only a regular file is read: opening a named pipe would wait for a writer,
+// and a device may never end.
 std::optional<Bytes> FileSystemGLib::readFile(const std::string& path) const
 {
-    gchar* contents = nullptr;
-    gsize length = 0;
-    if (!g_file_get_contents(path.c_str(), &contents, &length, nullptr))
+    int descriptor = g_open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC, 0);
+    if (descriptor < 0)
         return std::nullopt;
-    Bytes bytes(
-        reinterpret_cast<uint8_t*>(contents), reinterpret_cast<uint8_t*>(contents) + length);
-    g_free(contents);
+    struct stat status { };
+    std::optional<Bytes> bytes;
+    if (fstat(descriptor, &status) == 0 && S_ISREG(status.st_mode)) {
+        bytes.emplace();
+        uint8_t buffer[65536];
+        ssize_t length;
+        while ((length = read(descriptor, buffer, sizeof buffer)) > 0)
+            bytes->insert(bytes->end(), buffer, buffer + length);
+        if (length < 0)
+            bytes.reset();
+    }
+    close(descriptor);
     return bytes;
 }
 
