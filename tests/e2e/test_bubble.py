@@ -2,7 +2,7 @@
 left behind, the bubble's look and place, every way in and out, dragging it,
 and the frames the window comes back to. With a compositor, as stations have."""
 
-import time, unittest
+import random, time, unittest
 from harness import BUBBLE_HOME, COLLAPSED, WORK_AREA, E2ETest, collapsed, expanded, poll, wait
 
 TEAL, AMBER, MAGENTA, BEHIND = (20, 82, 92), (245, 173, 20), (255, 0, 255), (128, 128, 128)
@@ -135,6 +135,38 @@ class Bubble(E2ETest):
             self.assertEqual(poll(d.active, lambda w: w == app.window, 5), app.window)
         self.restore(app, how=lambda: self.link.post({"type": "wake"}))
         self.restore(app, OWN_FRAME, lambda: d.keys(app.window, "ctrl+n"))
+
+    def test_the_collapsed_window_keeps_off_the_keyboard_and_the_bubble_stays(self):
+        app, d = self.launch(), self.desktop
+        d.click(640, 400)
+        d.xdo("type", "a")  # the page hears keys while expanded
+        self.link.wait_for("key")
+        self.collapse(app)
+        self.assertNotEqual(d.active(), app.window)
+        d.xdo("type", "bc")
+        d.xdo("key", "alt+F4")
+        d.x("wmctrl", "-i", "-c", hex(app.bubble))  # as a pager or a panel would
+        time.sleep(1)
+        self.assertEqual((self.link.of("key"), app.process.poll(), app.state()), (["a"], None, collapsed()))
+        self.restore(app)
+
+    def test_close_together_requests_end_where_the_last_one_asked(self):
+        app, d, rng = self.launch(), self.desktop, random.Random(7)
+        requests = [lambda: self.link.send('post({"type": "minimize"})'), lambda: self.link.send('post({"type": "wake"})'),
+                    lambda: d.xdo("windowminimize", app.window), lambda: d.click(BUBBLE_HOME[0] + 56, BUBBLE_HOME[1] + 56),
+                    lambda: d.choose(0), lambda: self.app(app.install).start()]  # Show Orvi; a second launch
+        for burst in range(100):
+            for request in rng.choices(requests, [2, 2, 2, 2, 2, 1], k=rng.randint(2, 4)):
+                request()
+                time.sleep(rng.uniform(0, 0.03))
+            for second in self.apps[1:]:
+                second.process.exit_status(15)
+            self.link.run("0")
+            time.sleep(0.3)  # the last pause or resume reports
+            last = max([(n, k) for k, n in self.link.reports if k in ("pause", "resume")] or [(0, "resume")])[1]
+            with self.subTest(burst=burst):
+                self.settle(app, collapsed() if last == "pause" else expanded(), 5)
+
 
 if __name__ == "__main__":
     unittest.main()

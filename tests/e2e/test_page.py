@@ -1,9 +1,9 @@
 """What the page may ask of the program: web links for the default browser
 (and nothing else), and the camera and the microphone (WebKit's mock devices
-stand in for real ones)."""
+stand in for real ones); and the page coming back when its process dies."""
 
-import collections, os, subprocess, time, unittest
-from harness import E2ETest, FakeBrowser, centre, expanded, poll, wait
+import collections, contextlib, os, signal, subprocess, time, unittest
+from harness import E2ETest, FakeBrowser, centre, collapsed, expanded, poll, wait
 
 OPENED = ["https://example.org/", "http://example.org/path?q=1&r=2#frag", "https://example.org/a%20b?x=%C3%A9#f"]
 # The scheme in other cases, other schemes, a space: GIO would open each of these.
@@ -75,6 +75,38 @@ class Page(E2ETest):
                 self.assertEqual(self.link.wait_for("capture"), outcome)
                 self.assertEqual(poll(app.alerts, lambda a: not a, 5), [])
                 app.process.stop()
+
+    def test_the_page_comes_back_when_its_process_ends_or_hangs(self):
+        app = self.launch()
+        for collapse in (True, False):
+            if collapse:
+                self.link.post({"type": "minimize"})
+            readies, pauses = len(self.link.of("ready")), len(self.link.of("pause"))
+            os.kill(self.web_process(app), signal.SIGKILL)
+            self.link.wait_for("ready", timeout=2, count=readies + 1)
+            if collapse:  # and the page is told it is collapsed
+                self.link.wait_for("pause", timeout=2, count=pauses + 1)
+            self.settle(app, collapsed() if collapse else expanded())
+            self.link.post({"type": "wake"})
+        # A page stuck in a loop is ended and comes back too.
+        readies = len(self.link.of("ready"))
+        self.link.send("setTimeout(function () { for (;;) {} })")
+        self.link.wait_for("ready", timeout=60, count=readies + 1)
+
+    def test_quitting_with_the_prompt_open(self):
+        app = self.launch()
+        self.link.run(capture("{audio: true, video: true}"))
+        wait(app.alerts, 15, "the prompt")
+        app.process.send_signal(signal.SIGTERM)
+        self.assertEqual(app.process.exit_status(10), 0)
+        self.assertEqual([line for line in app.process.log().splitlines() if "CRITICAL" in line or "WARNING" in line], [])
+
+    def web_process(self, app):
+        """The program's web content process."""
+        for pid in filter(str.isdigit, os.listdir("/proc")):
+            with contextlib.suppress(OSError), open(f"/proc/{pid}/stat") as stat:
+                if stat.read().startswith(f"{pid} (WebKitWebProces") and os.getsid(int(pid)) == app.process.pid:
+                    return int(pid)
 
     def buttons(self, app):
         return sorted([b for b in self.desktop.accessible(app.process.pid, role="push button")

@@ -1,9 +1,11 @@
 // The Linux backend on the real disk, and its quit guard.
+#include "platform/gtk/AlertGtk.h"
 #include "platform/gtk/ApplicationGtk.h"
 #include "platform/gtk/FileSystemGLib.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 using namespace orvi;
 namespace fs = std::filesystem;
@@ -45,6 +47,9 @@ TEST_F(BackendTest, WritesAreAtomicFoldersComeWithParentsAndMovesNeverOverwrite)
     EXPECT_EQ(std::tuple(
                   files.fileExists(path), files.readFile(other), files.readFile(folder + "/moved")),
         std::tuple(false, Bytes { '2' }, Bytes { 'n', 0, 0xFF }));
+    // A named pipe is no file to read: reading it would wait for a writer.
+    EXPECT_EQ(mkfifo(path.c_str(), 0600), 0);
+    EXPECT_EQ(files.readFile(path), std::nullopt);
 }
 
 // The menu, the window and the system's signals may all ask to quit at once.
@@ -65,4 +70,6 @@ TEST(ApplicationGtk, AQuitWhileQuittingIsIgnored)
     application.terminate();
     application.terminate();
     EXPECT_EQ(std::pair(delegate.asked, delegate.told), std::pair(1, 1));
+    // An update check that finishes now finds its alert answered at once, unseen.
+    EXPECT_EQ(gtk::AlertGtk().runModal(), AlertResponse::cancelled);
 }

@@ -53,6 +53,7 @@ struct FakeWindow final : Window, Logged {
     void center() override { log("center"); }
     void setAlphaValue(double value) override { log("alpha ", value); }
     void setIgnoresMouseEvents(bool value) override { log("ignoresMouse ", value); }
+    void setIgnoresKeyboardEvents(bool value) override { log("ignoresKeys ", value); }
     void orderFrontRegardless() override { log("front"); }
     void makeKeyAndOrderFront() override { log("key"); }
     void orderOut() override { log("out"); }
@@ -98,11 +99,20 @@ struct FakeConfiguration final : WebViewConfiguration, UserContentController, Lo
 struct FakeWebView final : WebView, Logged {
     void setDrawsBackground(bool) override { }
     void setUIDelegate(WebUIDelegate*) override { }
+    void setNavigationDelegate(WebNavigationDelegate* value) override { navigation = value; }
     void loadHTMLString(Text html, const std::optional<std::string>& base) override
     {
         log("load ", base.value_or("-"), " ", html);
     }
     void evaluateJavaScript(Text script) override { log("eval ", script); }
+    // Scripts whose end the program waits for wait until the test runs them.
+    void evaluateJavaScript(Text script, std::function<void()> ran) override
+    {
+        log("ask ", script), pending.push_back(std::move(ran));
+    }
+    void terminateWebContentProcess() override { log("terminate page"); }
+    WebNavigationDelegate* navigation { nullptr };
+    std::vector<std::function<void()>> pending;
 };
 
 // Logged as "alert message|informative|button|…" when it comes up.
@@ -154,7 +164,7 @@ struct FakePlatform final : Platform, Services, Stores, Logged {
     }
     std::unique_ptr<WebView> makeWebView(WebViewConfiguration&) override
     {
-        return log("make web view"), keep(new FakeWebView);
+        return log("make web view"), keep(webView = new FakeWebView);
     }
     std::unique_ptr<Alert> makeAlert() override
     {
@@ -180,6 +190,7 @@ struct FakePlatform final : Platform, Services, Stores, Logged {
         return log("begin ", std::hex, options, " ", why), std::make_unique<ActivityToken>();
     }
     void endActivity(ActivityToken&) override { log("end"); }
+    double systemUptime() const override { return now; }
     // Work waits for advance(), which moves the clock on and runs what falls
     // due, with what that submits, and says how much ran.
     void async(std::function<void()> work) override { queue.emplace_back(now, std::move(work)); }
@@ -189,14 +200,14 @@ struct FakePlatform final : Platform, Services, Stores, Logged {
     }
     int advance(double seconds = 0)
     {
-        now += seconds;
+        double until = now + seconds;
         for (int ran = 0;; ++ran) {
-            auto next
-                = std::find_if(queue.begin(), queue.end(), [&](auto& e) { return e.first <= now; });
-            if (next == queue.end())
-                return ran;
+            auto next = std::min_element(queue.begin(), queue.end(),
+                [](auto& a, auto& b) { return a.first < b.first; }); // the first of equals first
+            if (next == queue.end() || next->first > until)
+                return now = until, ran;
             auto work = std::move(next->second);
-            queue.erase(next), work();
+            now = std::max(now, next->first), queue.erase(next), work();
         }
     }
     bool openURL(Text url) override { return log("open ", url), true; }
@@ -284,6 +295,7 @@ struct FakePlatform final : Platform, Services, Stores, Logged {
     std::vector<std::function<void(std::optional<Bytes>)>> requests;
     std::vector<std::pair<double, std::function<void()>>> queue;
     double now { 0 };
+    FakeWebView* webView { nullptr };
     std::unique_ptr<FileUserDefaults> defaults;
 };
 

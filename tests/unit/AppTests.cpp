@@ -56,8 +56,9 @@ TEST_F(AppTest, LaunchDoesEverythingInOrderAndChecksQuietlyThreeSecondsLater)
             "w0.level 3", "w0.behavior 257", "w0.frame 10,20 1280x772", "handler- orvi",
             "handler+ orvi",
             "load file:///opt/orvi/bin/OrviDesktop_OrviDesktop.bundle/Resources/ <p>page</p>",
-            "w0.deminiaturize", "w0.frame 10,20 1280x772", "w0.alpha 1", "w0.ignoresMouse 0",
-            "w0.level 3", "unhide", "w0.front", "w0.key", "activate 1", resumed, "after 3" }));
+            "after 5", "w0.deminiaturize", "w0.frame 10,20 1280x772", "w0.alpha 1",
+            "w0.ignoresMouse 0", "w0.ignoresKeys 0", "w0.level 3", "unhide", "w0.front", "w0.key",
+            "activate 1", resumed, "after 3" }));
     EXPECT_EQ(platform.configurations[0]->handlers.at("orvi"), delegate.windowController());
     EXPECT_EQ(platform.menu.items.at(0).title, ""); // the application menu has no title
     EXPECT_EQ(platform.text(autostart),

@@ -1,8 +1,10 @@
 #include "platform/Base64.h"
 #include "platform/URL.h"
 #include "platform/gtk/Coordinates.h"
+#include "platform/gtk/FrameSettling.h"
 #include "support/FakePlatform.h"
 
+#include <array>
 #include <gtest/gtest.h>
 #include <limits>
 #include <numeric>
@@ -42,17 +44,19 @@ TEST(FileUserDefaults, EveryKindOfValueSurvivesARelaunchAndEveryChangeRewritesTh
     // A value the file cannot hold is kept neither in memory nor on the disk.
     for (const DefaultsValue& refused : { DefaultsValue(nan), DefaultsValue(infinity),
              DefaultsValue(-infinity), DefaultsValue::array({ 1, nan }),
-             DefaultsValue { { "deep", { { "deeper", infinity } } } } })
+             DefaultsValue { { "deep", { { "deeper", infinity } } } }, DefaultsValue("\xFF"),
+             DefaultsValue { { "\xFF", 1 } } })
         defaults.setObject(refused, "refused"), defaults.setObject(refused, "1.5");
-    EXPECT_EQ(disk.count("mkdir /home/guest/.config/orvi 700"), 15);
-    EXPECT_EQ(disk.count("write " + path + " 600"), 15);
+    defaults.setObject(1, "\xFF"), defaults.setObject(3, "later");
+    EXPECT_EQ(disk.count("mkdir /home/guest/.config/orvi 700"), 16);
+    EXPECT_EQ(disk.count("write " + path + " 600"), 16);
     FileUserDefaults relaunched(disk, path);
     for (const auto& value : values)
         EXPECT_EQ(stored(relaunched, value.dump()), value.dump());
     EXPECT_EQ(
         stored(relaunched, "gone") + stored(relaunched, "refused") + stored(defaults, "refused"),
         "---");
-    EXPECT_EQ(stored(defaults, "1.5"), "1.5");
+    EXPECT_EQ(stored(defaults, "1.5") + stored(relaunched, "later"), "1.53");
 }
 
 TEST(FileUserDefaults, AnUnreadableFileIsSetAsideIntactAndTheStoreStartsAfresh)
@@ -172,4 +176,33 @@ TEST(Coordinates, PointsAndPixelsMeetAtTheBottomLeftOfThePrimaryMonitor)
     }
     EXPECT_EQ(gtk::pixelsFromPoints({ 99.6, 50.4, 900.2, 619.8 }, { 0, 0, 1280, 800 }),
         (PixelRect { 100, 130, 900, 620 }));
+}
+
+// Every report is held against the newest request; once the window manager
+// has gone quiet, a window still elsewhere is asked again, three times, and
+// then the window manager has the last word.
+TEST(FrameSettling, TheNewestRequestWins)
+{
+    using gtk::FrameSettling, gtk::PixelRect;
+    const PixelRect small { 0, 798, 2, 2 }, big { 0, 28, 1280, 772 }, between { 0, 28, 2, 2 };
+    FrameSettling frames;
+    std::vector<std::string> steps;
+    auto report = [&](const PixelRect& frame) {
+        steps.push_back(std::array { "reached", "settling", "moved" }[int(frames.reported(frame))]);
+    };
+    auto quiet = [&] {
+        steps.push_back(std::array { "-", "again", "give up" }[int(frames.quiet())]);
+    };
+    report(big);
+    frames.request(small), frames.request(big);
+    quiet(), report(small);
+    for (int retry = 0; retry < 4; ++retry)
+        report(between), quiet(), quiet();
+    report(big);
+    frames.request(small);
+    report(small), quiet();
+    EXPECT_EQ(steps,
+        (std::vector<std::string> { "moved", "-", "settling", "settling", "again", "-", "settling",
+            "again", "-", "settling", "again", "-", "settling", "give up", "-", "moved", "reached",
+            "-" }));
 }

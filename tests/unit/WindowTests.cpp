@@ -1,6 +1,7 @@
 #include "support/FakePlatform.h"
 #include "window/OrviWindowController.h"
 #include "window/PageContract.h"
+#include "window/ReloadSchedule.h"
 
 #include <gtest/gtest.h>
 
@@ -78,7 +79,9 @@ TEST(InterfaceLoading, ThePageComesFromTheFirstPlaceThatHasItWithItsFace)
         testing::internal::CaptureStderr();
         OrviWindowController controller(platform, built);
         std::string errors = testing::internal::GetCapturedStderr();
-        EXPECT_EQ(platform.calls.back() + (errors.empty() ? "" : " + " + errors), "load " + loads);
+        auto load = std::find_if(platform.calls.rbegin(), platform.calls.rend(),
+            [](Text call) { return call.starts_with("load "); });
+        EXPECT_EQ(*load + (errors.empty() ? "" : " + " + errors), "load " + loads);
     }
 }
 
@@ -135,4 +138,52 @@ TEST(DraggableButton, TellsClicksFromDrags)
         EXPECT_EQ(std::pair(clicks, platform.count("w0.drag")), std::pair(actions, long(drags)))
             << steps;
     }
+}
+
+// At once the first time; after 1, 2, 4 … at most 60 seconds while the page
+// keeps dying within 30 seconds of a reload; at once again after it lived
+// that long. It never gives up.
+TEST(ReloadSchedule, BacksOffWhileThePageKeepsDying)
+{
+    ReloadSchedule schedule;
+    double now = 0;
+    std::vector<double> delays;
+    for (double lived : { 5, 5, 5, 5, 5, 5, 5, 5, 5, 29, 31, 5 }) {
+        delays.push_back(schedule.delayAfterEnd(now += lived));
+        schedule.reloaded(now += delays.back());
+    }
+    EXPECT_EQ(delays, (std::vector<double> { 0, 1, 2, 4, 8, 16, 32, 60, 60, 60, 0, 1 }));
+}
+
+// A page whose process ended comes back, and is told the assistant is
+// collapsed once it has loaded. A page that leaves the question asked every
+// 5 seconds unanswered, or that WebKit finds unresponsive, for 10 seconds has
+// its process ended.
+TEST(PageRecovery, AnEndedOrStuckPageComesBack)
+{
+    FakePlatform platform;
+    OrviWindowController controller(platform, "/nowhere");
+    auto& page = *platform.webView;
+    auto answered = [&](double seconds) {
+        platform.advance(seconds);
+        for (auto& ran : std::exchange(page.pending, {}))
+            ran();
+    };
+    controller.minimizeToBubble();
+    platform.calls.clear();
+    page.navigation->webViewWebContentProcessDidTerminate();
+    platform.advance();
+    page.navigation->webViewDidFinishNavigation();
+    answered(5), platform.advance(15); // asked at 5 and answered; asked at 10, unanswered at 20
+    page.navigation->webViewWebContentProcessDidBecomeUnresponsive();
+    answered(5), page.navigation->webViewWebContentProcessDidBecomeResponsive();
+    answered(10), page.navigation->webViewWebContentProcessDidBecomeUnresponsive();
+    answered(5), answered(5); // unresponsive from 35 to 45
+    const std::string ask = "ask 0", wait = "after 5";
+    EXPECT_EQ(platform.calls,
+        (Journal { "after 0",
+            "load file:///opt/orvi/bin/OrviDesktop_OrviDesktop.bundle/Resources/ <p>page</p>",
+            "eval window.orviPause && window.orviPause()", ask, wait, ask, wait, wait,
+            "terminate page", wait, ask, wait, ask, wait, wait, ask, wait, "terminate page",
+            wait }));
 }
