@@ -4,8 +4,20 @@
 
 namespace orvi::gtk {
 
+// GTK loses a shape given before the window's children are realized, so it
+// is given again whenever the window comes on screen.
+WindowShape::WindowShape(GtkWidget* window)
+    : m_window(GTK_WIDGET(g_object_ref(window)))
+{
+    g_signal_connect_data(window, "map",
+        G_CALLBACK(+[](GtkWidget*, WindowShape* self) { self->apply(); }), this, nullptr,
+        G_CONNECT_AFTER);
+}
+
 WindowShape::~WindowShape()
 {
+    g_signal_handlers_disconnect_by_data(m_window, this);
+    g_object_unref(m_window);
     if (m_outline)
         cairo_region_destroy(m_outline);
 }
@@ -32,20 +44,20 @@ void WindowShape::setOutline(double radius, int width, int height)
         m_outline = gdk_cairo_region_create_from_surface(mask);
         cairo_surface_destroy(mask);
     }
-    bool composited = gdk_screen_is_composited(gtk_widget_get_screen(m_window));
-    gtk_widget_shape_combine_region(m_window, composited ? nullptr : m_outline);
-    applyInput();
+    apply();
 }
 
 void WindowShape::setClickThrough(bool clickThrough)
 {
     m_clickThrough = clickThrough;
-    applyInput();
+    apply();
 }
 
 // An empty input shape lets every click through to whatever lies beneath.
-void WindowShape::applyInput()
+void WindowShape::apply()
 {
+    bool composited = gdk_screen_is_composited(gtk_widget_get_screen(m_window));
+    gtk_widget_shape_combine_region(m_window, composited ? nullptr : m_outline);
     cairo_region_t* nothing = m_clickThrough ? cairo_region_create() : nullptr;
     gtk_widget_input_shape_combine_region(m_window, m_clickThrough ? nothing : m_outline);
     if (nothing)

@@ -11,10 +11,7 @@ namespace orvi::gtk {
 // window takes no clicks at all.
 class WindowShape {
 public:
-    explicit WindowShape(GtkWidget* window)
-        : m_window(window)
-    {
-    }
+    explicit WindowShape(GtkWidget* window);
     ~WindowShape();
 
     WindowShape(const WindowShape&) = delete;
@@ -26,7 +23,7 @@ public:
     void setClickThrough(bool);
 
 private:
-    void applyInput();
+    void apply();
 
     GtkWidget* m_window;
     cairo_region_t* m_outline { nullptr };
