@@ -126,6 +126,13 @@ std::string AppDelegate::updateEndpointURL()
     return "https://" + host + UpdateCheck::endpointPath;
 }
 
+CommandLine AppDelegate::commandLine()
+{
+    return { "Shows the Orvi public assistant over the screen, keeps the machine awake\n"
+             "and starts at every login. A second launch brings the running assistant back.",
+        std::string("Orvi Desktop ") + ORVI_VERSION, "Show the version and exit" };
+}
+
 // Starts a check and returns at once; nothing waits for it and nothing stops
 // a second one.
 void AppDelegate::checkForUpdates(bool silent)

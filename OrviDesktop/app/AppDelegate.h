@@ -39,6 +39,9 @@ public:
     // chosen when the program is built.
     static std::string updateEndpointURL();
 
+    // What the program says of itself on its command line.
+    static CommandLine commandLine();
+
     OrviWindowController* windowController() const { return orviController.get(); }
 
 private:

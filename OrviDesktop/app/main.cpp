@@ -5,12 +5,12 @@
 // The one place that names the Linux backend: it builds the platform and hands
 // it to the application delegate, then runs the event loop until the program
 // quits.
-int main()
+int main(int argc, char** argv)
 {
     orvi::gtk::GtkPlatform platform(orvi::appIdentifier);
     orvi::AppDelegate delegate(platform, ORVI_BUILD_TIME_BUNDLE_PATH);
     platform.application().setDelegate(&delegate);
-    platform.application().run();
+    int status = platform.application().run(argc, argv, orvi::AppDelegate::commandLine());
     platform.application().setDelegate(nullptr);
-    return 0;
+    return status;
 }

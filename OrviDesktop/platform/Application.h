@@ -2,11 +2,22 @@
 
 #include "platform/Menu.h"
 
+#include <string>
+
 namespace orvi {
 
 enum class TerminateReply { cancel = 0, now = 1, later = 2 };
 
 enum class ActivationPolicy { regular = 0, accessory = 1, prohibited = 2 };
+
+// What the program says of itself on its command line.
+struct CommandLine {
+    // What the program is, under the usage line of --help.
+    std::string summary;
+    // What --version prints, and what --help says of it.
+    std::string version;
+    std::string versionHelp;
+};
 
 // What the application object reports to the program. All calls arrive on
 // the main thread, from the event loop.
@@ -34,9 +45,12 @@ public:
 
     // Not owned; must outlive the event loop.
     virtual void setDelegate(ApplicationDelegate*) = 0;
-    // Runs the event loop on the calling (main) thread until the application
-    // terminates. Returns the process's exit status.
-    virtual int run() = 0;
+    // Reads the command line, then runs the event loop on the calling (main)
+    // thread until the application terminates; returns the process's exit
+    // status. --help and --version answer and return at once, before anything
+    // else happens (no display, no bus, no file); an unknown option is an
+    // error. Arguments that are not options are not read.
+    virtual int run(int argc, char** argv, const CommandLine&) = 0;
 
     virtual void setActivationPolicy(ActivationPolicy) = 0;
     virtual void setMainMenu(const Menu&) = 0;

@@ -173,7 +173,7 @@ struct FakePlatform final : Platform, Services, Stores, Logged {
     }
 
     void setDelegate(ApplicationDelegate* value) override { delegate = value; }
-    int run() override { return 0; }
+    int run(int, char**, const CommandLine&) override { return 0; }
     void setActivationPolicy(ActivationPolicy value) override { log("policy ", int(value)); }
     void setMainMenu(const Menu& value) override { menu = value, log("menu"); }
     void unhide() override { log("unhide"); }

@@ -8,12 +8,11 @@
 namespace orvi::gtk {
 
 ApplicationGtk::ApplicationGtk(const std::string& applicationID)
+    : m_applicationID(applicationID)
 {
     // The window placement the program relies on needs X11; under Wayland it
     // runs through XWayland.
     gdk_set_allowed_backends("x11");
-    // The window class matches the installed desktop entry's name.
-    g_set_prgname(applicationID.c_str());
     m_application = gtk_application_new(applicationID.c_str(), G_APPLICATION_DEFAULT_FLAGS);
     g_signal_connect(m_application, "startup", G_CALLBACK(startup), this);
     g_signal_connect(m_application, "activate", G_CALLBACK(activate), this);
@@ -27,10 +26,36 @@ ApplicationGtk::~ApplicationGtk()
     g_object_unref(m_application);
 }
 
-int ApplicationGtk::run()
+// As GNU and GLib programs do: --help (GLib's, which exits) and --version
+// print on standard output and succeed; an unknown option says so on
+// standard error, with a pointer to --help, and fails.
+int ApplicationGtk::run(int argc, char** argv, const CommandLine& commandLine)
 {
-    // The command line is not read: a second launch with any arguments only
-    // brings the running assistant forward.
+    gboolean version = FALSE;
+    GOptionEntry options[] = {
+        { "version", 0, 0, G_OPTION_ARG_NONE, &version, commandLine.versionHelp.c_str(), nullptr },
+        {},
+    };
+    GOptionContext* context = g_option_context_new(nullptr);
+    g_option_context_set_summary(context, commandLine.summary.c_str());
+    g_option_context_add_main_entries(context, options, nullptr);
+    GError* error = nullptr;
+    bool parsed = g_option_context_parse(context, &argc, &argv, &error);
+    g_option_context_free(context);
+    if (!parsed) {
+        g_printerr("%s: %s\nTry '%s --help' for more information.\n", g_get_prgname(),
+            error->message, g_get_prgname());
+        g_error_free(error);
+        return 2;
+    }
+    if (version) {
+        g_print("%s\n", commandLine.version.c_str());
+        return 0;
+    }
+    // The window class matches the installed desktop entry's name.
+    g_set_prgname(m_applicationID.c_str());
+    // A second launch, with whatever arguments, only brings the running
+    // assistant forward.
     return g_application_run(G_APPLICATION(m_application), 0, nullptr);
 }
 

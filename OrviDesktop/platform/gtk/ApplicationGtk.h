@@ -18,7 +18,7 @@ public:
     ~ApplicationGtk() override;
 
     void setDelegate(ApplicationDelegate* delegate) override { m_delegate = delegate; }
-    int run() override;
+    int run(int argc, char** argv, const CommandLine&) override;
     void setActivationPolicy(ActivationPolicy) override;
     void setMainMenu(const Menu&) override;
     void unhide() override;
@@ -35,6 +35,7 @@ private:
     static void activate(GApplication*, ApplicationGtk*);
     GMenu* buildMenu(const std::vector<MenuItem>&);
 
+    std::string m_applicationID;
     GtkApplication* m_application { nullptr };
     ApplicationDelegate* m_delegate { nullptr };
     bool m_launched { false };
