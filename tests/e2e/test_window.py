@@ -53,19 +53,16 @@ class Window(E2ETest):
         self.launch(app.install)
         self.assertEqual(self.link.of("ready")[1]["member"], ready["member"])
 
-    def test_a_stored_identity_is_used_as_it_is(self):
-        for stored, expected in [({"text": "   "}, "   "), ({"integer": 42}, "42"), ({"text": ""}, None),
-                                 ({"list": [{"text": "orvi-kiosk-x"}]}, None)]:
-            with self.subTest(stored=stored):
-                install = self.install()
-                install.write_defaults({"OrviDesktopGuestMemberID": stored})
-                self.quit(app := self.launch(install))
-                member = self.link.of("ready")[-1]["member"]
-                if expected is None:
-                    self.assertRegex(member, MEMBER_ID)
-                    stored = {"text": member}
-                self.assertEqual(member, expected or member)
-                self.assertEqual(install.read_defaults()["OrviDesktopGuestMemberID"], stored)
+    def test_the_pointer_resizes_the_window_by_its_edges_down_to_900_by_620(self):
+        app, d = self.launch(), self.desktop
+        d.x("wmctrl", "-i", "-r", hex(app.window), "-e", "0,100,60,1000,700")
+        wait(lambda: d.geometry(app.window) == (100, 60, 1000, 700), 10, "the window moved")
+        for (x, y), (dx, dy), size in [((1097, 400), (120, 0), (1120, 700)),  # the right edge
+                                       ((1215, 755), (-400, -200), (900, 620))]:  # the bottom-right corner
+            d.xdo("mousemove", x, y, "mousedown", 1, "mousemove", x + dx // 2, y + dy // 2)
+            d.xdo("mousemove", x + dx, y + dy, "mouseup", 1)
+            self.assertEqual(poll(lambda: d.geometry(app.window)[2:], lambda s: s == size, 5), size)
+            time.sleep(0.3)  # for the window to lay its edges out anew
 
     def test_a_second_launch_brings_the_running_window_forward(self):
         first, d = self.launch(), self.desktop

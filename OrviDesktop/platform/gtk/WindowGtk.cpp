@@ -1,6 +1,7 @@
 #include "platform/gtk/WindowGtk.h"
 
 #include "platform/MouseEvent.h"
+#include "platform/gtk/ResizeEdges.h"
 #include "platform/gtk/ScreenGtk.h"
 #include "platform/gtk/TitleStrip.h"
 
@@ -72,6 +73,8 @@ WindowGtk::WindowGtk(
         m_titleStrip = strip.widget;
         m_titleLabel = strip.title;
         gtk_overlay_add_overlay(GTK_OVERLAY(m_overlay), m_titleStrip);
+        if (styleMask & WindowStyle::resizable)
+            addResizeEdges(GTK_OVERLAY(m_overlay));
     }
 
     gtk_widget_add_events(GTK_WIDGET(m_window), GDK_BUTTON_PRESS_MASK | GDK_STRUCTURE_MASK);

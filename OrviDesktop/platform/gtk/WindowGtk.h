@@ -13,7 +13,8 @@ namespace orvi::gtk {
 
 // A GtkWindow. A titled window with a full-size content view is drawn without
 // the window manager's frame: its content fills it, under a title strip (see
-// TitleStrip.h). A non-activating panel is an undecorated utility window that
+// TitleStrip.h) and, when it is resizable, edges to resize it by (see
+// ResizeEdges.h). A non-activating panel is an undecorated utility window that
 // never takes the focus and stays out of task bars.
 class WindowGtk final : public Window {
 public:

@@ -1,0 +1,14 @@
+#pragma once
+
+#include <gtk/gtk.h>
+
+namespace orvi::gtk {
+
+// Thin strips along the edges and corners of a window drawn without the
+// window manager's frame, over its content: near an edge the pointer shows the
+// matching resize cursor, and a press there has the window manager resize the
+// window as the edge of its frame would (within the window's minimum size).
+// The strips draw nothing, so the content stays as it is.
+void addResizeEdges(GtkOverlay*);
+
+} // namespace orvi::gtk
