@@ -32,18 +32,19 @@ def endless(h):
 
 
 def silence(h):
-    """Headers that promise a body, then nothing."""
+    """Headers that promise a body, then nothing until the client hangs up (it sends nothing else)."""
     h.answer(200, b"", **{"Content-Length": 4096})
-    while not h.gone(0.2):
+    while not select.select([h.connection], [], [], 0.2)[0] and not h.server.stopping:
         pass
+    h.record.hung_up = True
 
 
 class UpdateServer(http.server.ThreadingHTTPServer):
     daemon_threads = True
 
     def __init__(self):
-        self.dir, self.routes, self.connections = tempfile.mkdtemp(), {}, []
-        self.changed, self.certificate, self.stopping, self.contexts = threading.Condition(), "trusted", False, {}
+        self.dir, self.routes, self.connections, self.contexts = tempfile.mkdtemp(), {}, [], {}
+        self.certificate, self.stopping = "trusted", False
         self.ca = self._certificate("authority", "/CN=Orvi test authority", "CA:TRUE")
         stranger = self._certificate("stranger", "/CN=Orvi stranger", "CA:TRUE")
         for name, authority, alt in [("trusted", self.ca, "IP:127.0.0.1"), ("untrusted", stranger, "IP:127.0.0.1"),
@@ -57,16 +58,16 @@ class UpdateServer(http.server.ThreadingHTTPServer):
 
             def setup(self):
                 self.record = SimpleNamespace(opened=time.monotonic(), path=None, sent=0, hung_up=False, closed=None)
-                server.note(lambda: server.connections.append(self.record))
+                server.connections.append(self.record)
                 try:
                     self.request.do_handshake()
                 except OSError:
-                    self.finish_record()
+                    self.record.closed = time.monotonic()
                     raise
                 super().setup()
 
             def do_GET(self):
-                server.note(lambda: setattr(self.record, "path", self.path))
+                self.record.path = self.path
                 server.routes.get(self.path, lambda h: h.answer(404, b"not here"))(self)
                 self.close_connection = True
 
@@ -87,18 +88,10 @@ class UpdateServer(http.server.ThreadingHTTPServer):
                     self.record.hung_up = True
                 return not (self.record.hung_up or server.stopping)
 
-            def gone(self, seconds):
-                """Waits up to seconds; True once the client has closed its end (it sends nothing else)."""
-                self.record.hung_up |= bool(select.select([self.connection], [], [], seconds)[0])
-                return self.record.hung_up or server.stopping
-
             def finish(self):
                 with contextlib.suppress(OSError):
                     super().finish()
-                self.finish_record()
-
-            def finish_record(self):
-                server.note(lambda: setattr(self.record, "closed", time.monotonic()))
+                self.record.closed = time.monotonic()
 
             def log_message(self, *args):
                 pass
@@ -134,11 +127,6 @@ class UpdateServer(http.server.ThreadingHTTPServer):
     def env(self):
         return {"ORVI_TEST_UPDATE_HOST": self.base.split("//")[1], "ORVI_TEST_CA_FILE": self.ca[0]}
 
-    def note(self, change):
-        with self.changed:
-            change()
-            self.changed.notify_all()
-
     def serve(self, response):
         self.routes = {MANIFEST_PATH: response}
 
@@ -149,7 +137,7 @@ class UpdateServer(http.server.ThreadingHTTPServer):
         self.routes[paths[-1]] = final
 
     def clear(self):
-        self.note(self.connections.clear)
+        self.connections.clear()
 
     def wait_for_request(self, count=1, timeout=30):
         """The count-th request for the manifest."""
