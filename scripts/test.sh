@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: the unit tests under
 # AddressSanitizer and UndefinedBehaviorSanitizer, the fuzzers for about a
-# minute each from their seed corpora, then the unit and end-to-end tests of
-# the development build. The end-to-end tests start and
+# minute each from their seed corpora, lintian on the Debian package, then the
+# unit and end-to-end tests of the development build. The end-to-end tests start and
 # stop their own virtual displays, window manager, buses and servers.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -16,6 +16,14 @@ ctest --preset asan
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz
 ctest --preset fuzz
+
+# The Debian package from the release build: lintian must find no error in it,
+# and the end-to-end tests run its program unpacked.
+cmake --preset release >/dev/null
+cmake --build --preset release --target package
+lintian --fail-on error build/release/packages/orvi-desktop_*.deb
+ORVI_E2E_PACKAGE=$(ls "$PWD"/build/release/packages/orvi-desktop_*.deb)
+export ORVI_E2E_PACKAGE
 
 cmake --preset dev >/dev/null
 cmake --build --preset dev

@@ -158,22 +158,38 @@ class Installing(E2ETest):
         self.assertEqual((component.findtext("id"), component.findtext("launchable"),
                           component.find("releases/release").get("version")), (APP_ID, APP_ID + ".desktop", "1.0.0"))
 
-        # Run with the build tree hidden, the installed program finds its page in <prefix>/share alone.
-        hidden = ["unshare", "--mount", "sh", "-c", self.HIDE_BUILD_DIR, "sh", BUILD_DIR]
+        # The Debian package, unpacked: its program finds its page under /usr alone, the build tree hidden.
+        package = os.environ.get("ORVI_E2E_PACKAGE") or self.skipTest("no package given in ORVI_E2E_PACKAGE")
+        built = os.path.dirname(os.path.dirname(package))  # the tree whose bundle the program knows of
+        hidden = ["unshare", "--mount", "sh", "-c", self.HIDE_BUILD_DIR, "sh", built]
         if subprocess.run(hidden + ["true"], capture_output=True).returncode:
             self.skipTest("cannot hide the build tree: unshare --mount needs the rights")
-        resources = f"{prefix}/share/orvi-desktop/{BUNDLE}/Resources"
+        root = tempfile.mkdtemp(prefix="orvi-e2e-package-")
+        self.addCleanup(shutil.rmtree, root)
+        subprocess.run(["dpkg-deb", "-x", package, root], check=True)
+        resources = f"{root}/usr/share/orvi-desktop/{BUNDLE}/Resources"
         with open(f"{resources}/index.html", "w") as f:
             f.write(self.link.page)
         app = self.app(self.install(None))  # only for its home
-        app.start(hidden + [f"{prefix}/bin/orvi-desktop"])
-        app.wait_window()
-        self.assertEqual(self.link.wait_for("ready")["base"], f"file://{resources.replace(' ', '%20')}/")
+        app.start(hidden + [f"{root}/usr/bin/orvi-desktop"]).wait_window()
+        self.assertEqual(self.link.wait_for("ready")["base"], f"file://{resources}/")
         self.assertGreater(self.link.wait_for("face")[0], 0)
         self.assertEqual(self.desktop.prop(app.window, "WM_CLASS").split("\0")[0], APP_ID, "the installed entry's window")
         self.quit(app)
         self.assertEqual([line for line in app.process.log().splitlines() if "resource bundle" in line],
-                         [f"could not load resource bundle: from {prefix}/bin/{BUNDLE} or {BUILD_DIR}/{BUNDLE}"])
+                         [f"could not load resource bundle: from {root}/usr/bin/{BUNDLE} or {built}/{BUNDLE}"])
+
+    def test_the_command_line_answers_without_a_display(self):
+        install = self.install(None)
+        for env in [self.app(install).env, {"PATH": "/usr/bin:/bin", "HOME": install.dirs["HOME"]}]:
+            for option, status, output, error in [
+                    ("--version", 0, "Orvi Desktop 1.0.0\n", ""), ("--help", 0, "Usage:\n  orvi-desktop [OPTION", ""),
+                    ("--frob", 2, "", "orvi-desktop: Unknown option --frob\nTry 'orvi-desktop --help' for more information.\n")]:
+                with self.subTest(option, display=env.get("DISPLAY")):
+                    answer = subprocess.run([install.binary, option], env=env, capture_output=True, text=True, timeout=10)
+                    self.assertEqual((answer.returncode, answer.stdout[:len(output)], answer.stderr), (status, output, error))
+        self.assertEqual((self.desktop.managed(), [f for _, _, files in os.walk(install.dirs["HOME"]) for f in files]),
+                         ([], []), "no window, no file")
 
 
 if __name__ == "__main__":
