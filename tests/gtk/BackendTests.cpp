@@ -30,23 +30,31 @@ struct BackendTest : ::testing::Test {
 
 } // namespace
 
-TEST_F(BackendTest, WritesAreAtomicFoldersComeWithParentsAndMovesNeverOverwrite)
+// Writes land in the order asked for, a failed one (no folder yet) stopping
+// none after it.
+TEST_F(BackendTest, WritesAreAtomicAndInOrderFoldersComeWithParentsAndMovesNeverOverwrite)
 {
     const std::string path = folder + "/a/b/defaults.json", other = folder + "/other";
-    EXPECT_FALSE(files.writeFileAtomically(path, Bytes { 'x' }, 0600));
-    EXPECT_TRUE(files.createDirectories(folder + "/a/b", 0700)
-        && files.createDirectories(folder + "/a/b", 0700));
-    EXPECT_EQ(mode(folder + "/a/b"), 0700u);
-    EXPECT_TRUE(files.writeFileAtomically(path, Bytes { 'o', 'l', 'd' }, 0644));
-    EXPECT_TRUE(files.writeFileAtomically(path, Bytes { 'n', 0, 0xFF }, 0600));
-    EXPECT_EQ(std::tuple(files.readFile(path), mode(path), entries(folder + "/a/b")),
-        std::tuple(Bytes { 'n', 0, 0xFF }, 0600u, 1L));
-    EXPECT_TRUE(files.writeFileAtomically(other, Bytes { '2' }, 0600));
+    files.writeFileAtomically(path, Bytes { 'x' }, 0600);
+    files.createDirectories(folder + "/a/b", 0700);
+    files.createDirectories(folder + "/a/b", 0700);
+    files.writeFileAtomically(path, Bytes { 'o', 'l', 'd' }, 0644);
+    files.writeFileAtomically(path, Bytes { 'n', 0, 0xFF }, 0600);
+    files.writeFileAtomically(other, Bytes { '2' }, 0600);
+    files.waitForWrites();
+    EXPECT_EQ(std::tuple(files.readFile(path), mode(path), mode(folder + "/a/b"), entries(folder + "/a/b")),
+        std::tuple(Bytes { 'n', 0, 0xFF }, 0600u, 0700u, 1L));
     EXPECT_FALSE(files.moveItem(path, other));
     EXPECT_TRUE(files.moveItem(path, folder + "/moved"));
     EXPECT_EQ(std::tuple(
                   files.fileExists(path), files.readFile(other), files.readFile(folder + "/moved")),
         std::tuple(false, Bytes { '2' }, Bytes { 'n', 0, 0xFF }));
+    // What is still queued when the file system goes is written first.
+    {
+        gtk::FileSystemGLib leaving;
+        leaving.writeFileAtomically(other, Bytes { '3' }, 0600);
+    }
+    EXPECT_EQ(files.readFile(other), Bytes { '3' });
     // A named pipe is no file to read: reading it would wait for a writer.
     EXPECT_EQ(mkfifo(path.c_str(), 0600), 0);
     EXPECT_EQ(files.readFile(path), std::nullopt);

@@ -41,24 +41,38 @@ std::optional<Bytes> FileSystemGLib::readFile(const std::string& path) const
     return bytes;
 }
 
-// A temporary file beside the target, synced to the disk, then renamed over
-// it.
-bool FileSystemGLib::writeFileAtomically(const std::string& path, const Bytes& bytes, uint32_t mode)
+FileSystemGLib::~FileSystemGLib()
 {
-    return g_file_set_contents_full(path.c_str(), reinterpret_cast<const gchar*>(bytes.data()),
-        static_cast<gssize>(bytes.size()),
-        static_cast<GFileSetContentsFlags>(
-            G_FILE_SET_CONTENTS_CONSISTENT | G_FILE_SET_CONTENTS_DURABLE),
-        static_cast<int>(mode), nullptr);
+    {
+        std::lock_guard lock(m_lock);
+        m_stopping = true;
+    }
+    m_changed.notify_all();
+    if (m_writer.joinable())
+        m_writer.join();
 }
 
-bool FileSystemGLib::createDirectories(const std::string& path, uint32_t mode)
+// A temporary file beside the target, synced to the disk, then renamed over
+// it.
+void FileSystemGLib::writeFileAtomically(const std::string& path, const Bytes& bytes, uint32_t mode)
 {
-    return g_mkdir_with_parents(path.c_str(), static_cast<int>(mode)) == 0;
+    enqueue([path, bytes, mode] {
+        g_file_set_contents_full(path.c_str(), reinterpret_cast<const gchar*>(bytes.data()),
+            static_cast<gssize>(bytes.size()),
+            static_cast<GFileSetContentsFlags>(
+                G_FILE_SET_CONTENTS_CONSISTENT | G_FILE_SET_CONTENTS_DURABLE),
+            static_cast<int>(mode), nullptr);
+    });
+}
+
+void FileSystemGLib::createDirectories(const std::string& path, uint32_t mode)
+{
+    enqueue([path, mode] { g_mkdir_with_parents(path.c_str(), static_cast<int>(mode)); });
 }
 
 bool FileSystemGLib::moveItem(const std::string& from, const std::string& to)
 {
+    waitForWrites();
     GFile* source = g_file_new_for_path(from.c_str());
     GFile* destination = g_file_new_for_path(to.c_str());
     gboolean moved = g_file_move(
@@ -66,6 +80,40 @@ bool FileSystemGLib::moveItem(const std::string& from, const std::string& to)
     g_object_unref(source);
     g_object_unref(destination);
     return moved;
+}
+
+void FileSystemGLib::waitForWrites()
+{
+    std::unique_lock lock(m_lock);
+    m_changed.wait(lock, [this] { return m_writes.empty() && !m_writing; });
+}
+
+void FileSystemGLib::enqueue(std::function<void()> write)
+{
+    std::lock_guard lock(m_lock);
+    m_writes.push_back(std::move(write));
+    if (!m_writer.joinable())
+        m_writer = std::thread([this] { writeInTurn(); });
+    m_changed.notify_all();
+}
+
+// Until the file system goes and nothing is left to write.
+void FileSystemGLib::writeInTurn()
+{
+    std::unique_lock lock(m_lock);
+    for (;;) {
+        m_changed.wait(lock, [this] { return !m_writes.empty() || m_stopping; });
+        if (m_writes.empty())
+            return;
+        auto write = std::move(m_writes.front());
+        m_writes.pop_front();
+        m_writing = true;
+        lock.unlock();
+        write();
+        lock.lock();
+        m_writing = false;
+        m_changed.notify_all();
+    }
 }
 
 } // namespace orvi::gtk
