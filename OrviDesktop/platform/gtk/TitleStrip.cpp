@@ -36,11 +36,51 @@ void installStyleSheetOnce()
     g_object_unref(provider);
 }
 
-GtkWidget* stripButton(GtkWidget* button, const char* iconName, const char* tooltip)
+enum class Glyph { close, minimize, menu };
+
+// The buttons' glyphs are drawn rather than looked up in the icon theme,
+// which would cost the launch a theme scan before the page can load. They
+// take the button's text colour.
+gboolean drawGlyph(GtkWidget* area, cairo_t* cr, gpointer glyph)
 {
-    gtk_button_set_image(
-        GTK_BUTTON(button), gtk_image_new_from_icon_name(iconName, GTK_ICON_SIZE_MENU));
-    gtk_button_set_always_show_image(GTK_BUTTON(button), TRUE);
+    GdkRGBA color;
+    gtk_style_context_get_color(
+        gtk_widget_get_style_context(area), gtk_widget_get_state_flags(area), &color);
+    gdk_cairo_set_source_rgba(cr, &color);
+    cairo_set_line_width(cr, 1.5);
+    cairo_set_line_cap(cr, CAIRO_LINE_CAP_ROUND);
+    double x = gtk_widget_get_allocated_width(area) / 2.0;
+    double y = gtk_widget_get_allocated_height(area) / 2.0;
+    constexpr double arm = 4;
+    auto line = [cr](double x0, double y0, double x1, double y1) {
+        cairo_move_to(cr, x0, y0);
+        cairo_line_to(cr, x1, y1);
+    };
+    switch (static_cast<Glyph>(GPOINTER_TO_INT(glyph))) {
+    case Glyph::close:
+        line(x - arm, y - arm, x + arm, y + arm);
+        line(x + arm, y - arm, x - arm, y + arm);
+        break;
+    case Glyph::minimize:
+        line(x - arm, y + arm / 2, x + arm, y + arm / 2);
+        break;
+    case Glyph::menu:
+        for (double dy : { -arm, 0.0, arm })
+            line(x - arm, y + dy, x + arm, y + dy);
+        break;
+    }
+    cairo_stroke(cr);
+    return TRUE;
+}
+
+GtkWidget* stripButton(GtkWidget* button, Glyph glyph, const char* tooltip)
+{
+    GtkWidget* image = gtk_drawing_area_new();
+    gtk_widget_set_size_request(image, 16, 16);
+    g_signal_connect(image, "draw", G_CALLBACK(drawGlyph), GINT_TO_POINTER(int(glyph)));
+    if (GtkWidget* child = gtk_bin_get_child(GTK_BIN(button)))
+        gtk_container_remove(GTK_CONTAINER(button), child);
+    gtk_container_add(GTK_CONTAINER(button), image);
     gtk_button_set_relief(GTK_BUTTON(button), GTK_RELIEF_NONE);
     gtk_widget_set_tooltip_text(button, tooltip);
     gtk_widget_set_can_focus(button, FALSE);
@@ -48,10 +88,9 @@ GtkWidget* stripButton(GtkWidget* button, const char* iconName, const char* tool
     return button;
 }
 
-GtkWidget* windowButton(
-    const char* iconName, const char* tooltip, GCallback clicked, GtkWindow* window)
+GtkWidget* windowButton(Glyph glyph, const char* tooltip, GCallback clicked, GtkWindow* window)
 {
-    GtkWidget* button = stripButton(gtk_button_new(), iconName, tooltip);
+    GtkWidget* button = stripButton(gtk_button_new(), glyph, tooltip);
     g_signal_connect_swapped(button, "clicked", clicked, window);
     return button;
 }
@@ -85,17 +124,16 @@ TitleStrip makeTitleStrip(GtkWindow* window, uint32_t styleMask, GMenuModel* men
     gtk_container_add(GTK_CONTAINER(strip.widget), box);
     if (styleMask & WindowStyle::closable)
         gtk_box_pack_start(GTK_BOX(box),
-            windowButton("window-close-symbolic", "Close", G_CALLBACK(gtk_window_close), window),
+            windowButton(Glyph::close, "Close", G_CALLBACK(gtk_window_close), window),
             FALSE, FALSE, 0);
     if (styleMask & WindowStyle::miniaturizable)
         gtk_box_pack_start(GTK_BOX(box),
-            windowButton(
-                "window-minimize-symbolic", "Minimize", G_CALLBACK(gtk_window_iconify), window),
+            windowButton(Glyph::minimize, "Minimize", G_CALLBACK(gtk_window_iconify), window),
             FALSE, FALSE, 0);
     // The menu lives here, out of the page's way, rather than in a menu bar
     // that would push the page down.
     if (menu) {
-        GtkWidget* button = stripButton(gtk_menu_button_new(), "open-menu-symbolic", "Menu");
+        GtkWidget* button = stripButton(gtk_menu_button_new(), Glyph::menu, "Menu");
         gtk_menu_button_set_menu_model(GTK_MENU_BUTTON(button), menu);
         gtk_widget_set_name(button, "orvi-menu-button");
         gtk_box_pack_start(GTK_BOX(box), button, FALSE, FALSE, 0);
