@@ -145,6 +145,7 @@ WebViewGtk::WebViewGtk(WebViewConfigurationGtk& configuration)
         G_CALLBACK(+[](WebViewGtk* self) { self->applyBackground(); }), this);
     g_signal_connect(m_webView, "load-changed",
         G_CALLBACK(+[](WebKitWebView*, WebKitLoadEvent event, WebViewGtk* self) {
+            self->m_committed |= event == WEBKIT_LOAD_COMMITTED;
             if (event == WEBKIT_LOAD_FINISHED && self->m_navigationDelegate)
                 self->m_navigationDelegate->webViewDidFinishNavigation();
         }),
@@ -214,8 +215,13 @@ void WebViewGtk::loadHTMLString(const std::string& html, const std::optional<std
     webkit_web_view_load_html(m_webView, html.c_str(), baseURL ? baseURL->c_str() : nullptr);
 }
 
+// Until a page has come in, the view holds only WebKit's empty document, which
+// nothing could be meant for; not evaluating there also spares the launch
+// starting JavaScriptCore in this process.
 void WebViewGtk::evaluateJavaScript(const std::string& script)
 {
+    if (!m_committed)
+        return;
     webkit_web_view_evaluate_javascript(
         m_webView, script.c_str(), -1, nullptr, nullptr, nullptr, nullptr, nullptr);
 }

@@ -86,6 +86,7 @@ private:
     WebUIDelegate* m_uiDelegate { nullptr };
     WebNavigationDelegate* m_navigationDelegate { nullptr };
     bool m_drawsBackground { true };
+    bool m_committed { false };
     // Once the page may capture, it may also see the names of the devices.
     bool m_captureGranted { false };
     // The one capture question on screen, with the request it answers.
