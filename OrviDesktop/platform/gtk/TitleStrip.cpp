@@ -83,6 +83,8 @@ GtkWidget* stripButton(GtkWidget* button, Glyph glyph, const char* tooltip)
     gtk_container_add(GTK_CONTAINER(button), image);
     gtk_button_set_relief(GTK_BUTTON(button), GTK_RELIEF_NONE);
     gtk_widget_set_tooltip_text(button, tooltip);
+    // A drawn glyph has no text, so screen readers get the button's name from here.
+    atk_object_set_name(gtk_widget_get_accessible(button), tooltip);
     gtk_widget_set_can_focus(button, FALSE);
     gtk_widget_set_valign(button, GTK_ALIGN_CENTER);
     return button;
