@@ -201,10 +201,6 @@ class Desktop(contextlib.ExitStack):
     def pixel(self, x, y):
         return self.pixels((x, y, 1, 1))[0]
 
-    def screenshot(self, name):
-        os.makedirs("/tmp/orvi-shots", exist_ok=True)
-        self.x("import", "-window", "root", "/tmp/orvi-shots/" + name)
-
     def xdo(self, *args):
         return self.x("xdotool", *args)
 

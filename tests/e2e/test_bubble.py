@@ -67,7 +67,6 @@ class Bubble(E2ETest):
                  (x + 2, y + 2): BEHIND, (x + 109, y + 109): BEHIND, COLLAPSED[:2]: BEHIND}
         seen = poll(lambda: {spot: d.pixel(*spot) for spot in spots},
                     lambda seen: all(close_to(seen[s], c, 6) for s, c in spots.items()), 10)
-        d.screenshot("collapsed.png")
         self.assertEqual({s: p for s, p in seen.items() if not close_to(p, spots[s], 6)}, {})
         self.assertGreater(sum(min(p) > 200 for p in d.pixels((x + 20, y + 30, 72, 52))), 40, "a white title")
         self.assertEqual(self.pointer_target(*COLLAPSED[:2]), 0, "clicks go through the collapsed window")
@@ -117,7 +116,9 @@ class Bubble(E2ETest):
         put(OWN_FRAME)
         self.collapse(app)
         self.collapse(app)
-        self.restore(app, OWN_FRAME, lambda: self.app(app.install).start().process.exit_status(15))
+        second = lambda: self.assertEqual(self.app(app.install).start().process.exit_status(15), 0, "handed over")
+        self.restore(app, OWN_FRAME, second)
+        self.assertEqual(poll(d.active, lambda w: w == app.window, 5), app.window)
         for _ in range(3):
             put(OWN_FRAME)
             self.collapse(app, how=lambda: d.xdo("windowminimize", app.window))

@@ -2,11 +2,11 @@
 (and nothing else), and the camera and the microphone (WebKit's mock devices
 stand in for real ones); and the page coming back when its process dies."""
 
-import collections, contextlib, os, signal, subprocess, time, unittest
+import collections, contextlib, os, signal, time, unittest
 from harness import E2ETest, FakeBrowser, centre, collapsed, expanded, poll, wait
 
 OPENED = ["https://example.org/", "http://example.org/path?q=1&r=2#frag", "https://example.org/a%20b?x=%C3%A9#f"]
-# The scheme in other cases, other schemes, a space: GIO would open each of these.
+# The scheme in other cases, other schemes, a space: GIO would open each of these (the fake browser takes them all).
 REFUSED = ["HTTPS://example.org/", "Http://example.org/", "file:///etc/hostname", "javascript:alert(1)",
            "mailto:someone@example.org", "ftp://example.org/x", "https://example.org/a b"]
 MALFORMED = [{"type": "openExternal", "url": "help/index.html"}, {"type": "openExternal"},
@@ -26,14 +26,7 @@ def capture(constraints):
 class Page(E2ETest):
     def test_only_web_links_reach_the_default_browser(self):
         install = self.install()
-        browser, app = FakeBrowser(install), self.app(install)
-        # Without the program's checks each refused address would reach the browser.
-        code = "import sys\nfrom gi.repository import Gio\nfor u in sys.argv[1:]: Gio.AppInfo.launch_default_for_uri(u)"
-        subprocess.run(["/usr/bin/python3", "-c", code, *REFUSED], env=app.env, capture_output=True, timeout=30)
-        self.assertEqual(len(poll(browser.opened, lambda o: len(o) == len(REFUSED), 10)), len(REFUSED))
-        os.remove(browser.log)
-
-        app = self.launch(install)
+        browser, app = FakeBrowser(install), self.launch(install)
         resumes = len(self.link.of("resume"))
         for message in [{"type": "openExternal", "url": url} for url in REFUSED] + MALFORMED + [
                 {"type": "openExternal", "url": url, "target": "_blank", "more": {"a": [1]}} for url in OPENED]:

@@ -3,7 +3,7 @@ ORVI_TEST_CA_FILE in env() point a program at it): it answers each path with
 a scripted response under a certificate of the chosen kind and records every
 connection."""
 
-import contextlib, http.server, json, os, select, shutil, ssl, subprocess, tempfile, threading, time
+import contextlib, http.server, json, select, shutil, ssl, subprocess, tempfile, threading, time
 from types import SimpleNamespace
 from harness import poll, wait
 

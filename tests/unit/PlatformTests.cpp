@@ -1,4 +1,3 @@
-#include "platform/Base64.h"
 #include "platform/URL.h"
 #include "platform/gtk/Coordinates.h"
 #include "platform/gtk/FrameSettling.h"
@@ -7,7 +6,6 @@
 #include <array>
 #include <gtest/gtest.h>
 #include <limits>
-#include <numeric>
 
 using namespace orvi;
 using namespace orvi::fake;
@@ -66,7 +64,8 @@ TEST(FileUserDefaults, AnUnreadableFileIsSetAsideIntactAndTheStoreStartsAfresh)
         { "read fails"s, "\x89PNG"s, ""s, "[" + file("{\"integer\": 1}") + "]",
             R"({"format": 2, "values": {}})"s, R"({"format": 1})"s,
             file(R"({"date": "2024-01-01"})"), file("1"), file(R"({"integer": "1"})"),
-            file(R"({"data": "Zm9v!"})"), file(R"({"list": [{"data": "Z==="}]})") }) {
+            file(R"({"data": "Zm9v!"})"), file(R"({"list": [{"data": "Z==="}]})"),
+            file(R"({"data": "Zg"})"), file(R"({"data": "Zm9v\n"})"), file(R"({"data": "Zm_v"})") }) {
         FakePlatform disk;
         disk.put(path, content);
         if (content == "read fails")
@@ -111,10 +110,8 @@ TEST(UserDefaultsConversion, ValuesReadAsTextAndAsYesOrNo)
               { false, "0", false }, { DefaultsValue::array({ "1" }), {}, false },
               { DefaultsValue::binary({ '1' }), {}, false },
               // After blanks, one sign and leading zeros: yes on Y, y, T, t or 1 to 9.
-              { "YES", "YES", true }, { "true", "true", true }, { "y", "y", true },
-              { " 1", " 1", true }, { "+01", "+01", true }, { "-5", "-5", true },
-              { "-0", "-0", false }, { "0.5", "0.5", false }, { "++1", "++1", false },
-              { "- 1", "- 1", false } };
+              { "YES", "YES", true }, { "true", "true", true }, { " +01", " +01", true },
+              { "-0", "-0", false }, { "0.5", "0.5", false }, { "++1", "++1", false } };
     FakePlatform platform;
     auto& defaults = platform.userDefaults();
     for (const auto& [value, text, yes] : cases) {
@@ -131,10 +128,8 @@ TEST(URL, ParsesKeepingTheSchemeAsWrittenAndOnlyHttpAndHttpsAreWeb)
 {
     // The scheme, " web" for a web URL, or "!" for text that is no URL.
     for (auto [text, expected] : { std::pair { "https://orvi.ai/k?l=en#top", "https web" },
-             { "http://o", "http web" }, { "HTTPS://x", "HTTPS" }, { "httpss://o", "httpss" },
-             { "javascript:alert(1)", "javascript" }, { "//orvi.ai/p", "" }, { "https", "" },
-             { "https://o/a%20b", "https web" }, { " https://o", "!" }, { "https://o/%zz", "!" },
-             { "http://x/<s>", "!" } }) {
+             { "http://o", "http web" }, { "HTTPS://x", "HTTPS" }, { "javascript:alert(1)", "javascript" },
+             { "//orvi.ai/p", "" }, { " https://o", "!" }, { "https://o/%zz", "!" } }) {
         auto url = parseURL(text);
         EXPECT_EQ(url ? url->scheme + (isWebURL(*url) ? " web" : "") : "!", expected) << text;
         EXPECT_EQ(url ? url->text : text, text);
@@ -144,22 +139,6 @@ TEST(URL, ParsesKeepingTheSchemeAsWrittenAndOnlyHttpAndHttpsAreWeb)
              { "/opt/o/", "file:///opt/o/" }, { "/", "file:///" }, { "/a#b?", "file:///a%23b%3F/" },
              { "/caf\u00E9", "file:///caf%C3%A9/" } })
         EXPECT_EQ(fileURLForDirectory(folder), url);
-}
-
-TEST(Base64, EncodesTheStandardVectorsAndEveryByteAndRefusesAnythingElse)
-{
-    for (auto [plain, encoded] : { std::pair { ""s, "" }, { "f", "Zg==" }, { "fo", "Zm8=" },
-             { "foo", "Zm9v" }, { "foob", "Zm9vYg==" }, { "fooba", "Zm9vYmE=" },
-             { "foobar", "Zm9vYmFy" }, { "\xFB\xEF\xBE\xFF\0"s, "++++/wA=" } }) {
-        EXPECT_EQ(base64Encode(Bytes(plain.begin(), plain.end())), encoded);
-        EXPECT_EQ(base64Decode(encoded), Bytes(plain.begin(), plain.end()));
-    }
-    Bytes all(256);
-    std::iota(all.begin(), all.end(), 0);
-    EXPECT_EQ(base64Decode(base64Encode(all)), all);
-    for (std::string_view text : { "Zg", "Zg=", "Zm9vY", "Zm9-", "Zm_v", "Zm 9", "Zm9v    ",
-             "    Zm9v", "Zm9v\n\n\n\n", "Zg==    ", "Zg==Zm9v", "Zm=v", "Z===", "====" })
-        EXPECT_EQ(base64Decode(text), std::nullopt) << text;
 }
 
 // Every row holds both ways: points to pixels and back again.

@@ -63,13 +63,10 @@ TEST(InterfaceLoading, ThePageComesFromTheFirstPlaceThatHasItWithItsFace)
             { { { page, placeholders }, { face, "RIFF\0\xFF"s } }, filled("UklGRgD/") },
             { { { page, placeholders }, { resources + "/orvi-default.webp", "RIFF\0\xFF"s } },
                 filled("UklGRgD/") },
-            { { { page, placeholders }, { face, "" } }, filled("") },
             { { { page, placeholders } }, "file://" + beside + "/ " + placeholders },
             { { { page, placeholders }, { face, "RIFF" }, { "!", face } },
                 "file://" + beside + "/ " + placeholders },
             { { { page, "A" }, { resources + "/index.html", "B" } }, "file://" + beside + "/ A" },
-            { { { page, "A" }, { built + "/Resources/index.html", "B" } },
-                "file://" + beside + "/ A" },
             { { { built + "/Resources/index.html", "A" }, { resources + "/index.html", "B" } },
                 "file://" + built + "/Resources/ A" },
             { { { kept + "/Resources/index.html", "A" }, { kept + "/index.html", "B" },
@@ -96,24 +93,6 @@ TEST(InterfaceLoading, ThePageComesFromTheFirstPlaceThatHasItWithItsFace)
         auto load = std::find_if(platform.calls.rbegin(), platform.calls.rend(),
             [](Text call) { return call.starts_with("load "); });
         EXPECT_EQ(*load + (errors.empty() ? "" : " + " + errors), "load " + loads);
-    }
-}
-
-// A collapse leaves a 2x2 window at the work area's origin. A frame 100 points
-// wide or narrower is a collapsed one: a collapse does not remember it, and
-// the window comes back to the last one it did.
-TEST(Collapsing, OnlyFramesWiderThanAHundredPointsAreRemembered)
-{
-    FakePlatform platform;
-    OrviWindowController controller(platform, "/nowhere");
-    FakeWindow& window = *platform.windows.at(0);
-    for (auto [width, restored] :
-        { std::pair { 100.0, 1280.0 }, { 100.5, 100.5 }, { 101.0, 101.0 }, { 2.0, 101.0 } }) {
-        window.rect = { 5, 5, width, 300 };
-        controller.minimizeToBubble();
-        EXPECT_EQ(window.rect, (Rect { 10, 20, 2, 2 }));
-        controller.showMainWindow(false);
-        EXPECT_EQ(window.rect.width, restored) << width;
     }
 }
 
