@@ -1,6 +1,7 @@
 #include "platform/gtk/TitleStrip.h"
 
 #include "platform/Window.h"
+#include "platform/gtk/StyleSheet.h"
 
 namespace orvi::gtk {
 
@@ -21,20 +22,6 @@ constexpr const char* styleSheet = R"css(
 #orvi-title-strip button:hover { background-color: rgba(0, 0, 0, 0.5); }
 #orvi-title-strip label { color: @theme_fg_color; }
 )css";
-
-void installStyleSheetOnce()
-{
-    static bool installed = false;
-    GdkScreen* screen = gdk_screen_get_default();
-    if (installed || !screen)
-        return;
-    installed = true;
-    GtkCssProvider* provider = gtk_css_provider_new();
-    gtk_css_provider_load_from_data(provider, styleSheet, -1, nullptr);
-    gtk_style_context_add_provider_for_screen(
-        screen, GTK_STYLE_PROVIDER(provider), GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
-    g_object_unref(provider);
-}
 
 enum class Glyph { close, minimize, menu };
 
@@ -111,7 +98,7 @@ gboolean beginMove(GtkWidget*, GdkEventButton* event, GtkWindow* window)
 
 TitleStrip makeTitleStrip(GtkWindow* window, uint32_t styleMask, GMenuModel* menu)
 {
-    installStyleSheetOnce();
+    addStyleSheetOnce(styleSheet);
     TitleStrip strip { gtk_event_box_new(), gtk_label_new(nullptr) };
     gtk_widget_set_name(strip.widget, "orvi-title-strip");
     gtk_event_box_set_visible_window(GTK_EVENT_BOX(strip.widget), FALSE);
@@ -126,8 +113,8 @@ TitleStrip makeTitleStrip(GtkWindow* window, uint32_t styleMask, GMenuModel* men
     gtk_container_add(GTK_CONTAINER(strip.widget), box);
     if (styleMask & WindowStyle::closable)
         gtk_box_pack_start(GTK_BOX(box),
-            windowButton(Glyph::close, "Close", G_CALLBACK(gtk_window_close), window),
-            FALSE, FALSE, 0);
+            windowButton(Glyph::close, "Close", G_CALLBACK(gtk_window_close), window), FALSE, FALSE,
+            0);
     if (styleMask & WindowStyle::miniaturizable)
         gtk_box_pack_start(GTK_BOX(box),
             windowButton(Glyph::minimize, "Minimize", G_CALLBACK(gtk_window_iconify), window),

@@ -3,6 +3,7 @@
 #include "platform/MouseEvent.h"
 #include "platform/gtk/ResizeEdges.h"
 #include "platform/gtk/ScreenGtk.h"
+#include "platform/gtk/StyleSheet.h"
 #include "platform/gtk/TitleStrip.h"
 
 #include <algorithm>
@@ -17,22 +18,9 @@ namespace {
 // where it was asked to be is asked again.
 constexpr guint quietMilliseconds = 50;
 
-void installStyleSheetOnce()
-{
-    static bool installed = false;
-    GdkScreen* screen = gdk_screen_get_default();
-    if (installed || !screen)
-        return;
-    installed = true;
-    GtkCssProvider* provider = gtk_css_provider_new();
-    gtk_css_provider_load_from_data(provider,
-        "window.orvi-clear, window.orvi-clear > overlay "
-        "{ background-color: transparent; background-image: none; }",
-        -1, nullptr);
-    gtk_style_context_add_provider_for_screen(
-        screen, GTK_STYLE_PROVIDER(provider), GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
-    g_object_unref(provider);
-}
+// A window that is not opaque shows what lies behind it.
+constexpr char clearStyleSheet[] = "window.orvi-clear, window.orvi-clear > overlay "
+                                   "{ background-color: transparent; background-image: none; }";
 
 bool sizeBelow(const Rect& frame, Size minimum)
 {
@@ -47,7 +35,7 @@ WindowGtk::WindowGtk(
     , m_styleMask(styleMask)
     , m_shape(GTK_WIDGET(m_window))
 {
-    installStyleSheetOnce();
+    addStyleSheetOnce(clearStyleSheet);
     if (application)
         gtk_window_set_application(m_window, application);
 
