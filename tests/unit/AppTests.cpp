@@ -74,8 +74,12 @@ TEST_F(AppTest, LaunchDoesEverythingInOrderAndChecksQuietlyThreeSecondsLater)
     platform.advance();
     EXPECT_TRUE(platform.calls.empty()); // the running version, and silent
 
-    // A wake brings the window forward even when it already fills the work
-    // area; a close quits, and the window stays until the process ends.
+    // A collapse leaves a 2x2 window at the work area's corner; a wake brings
+    // the window forward, also when it already fills the work area; a close
+    // quits, and the window stays until the process ends.
+    platform.configurations[0]->post({ { "type", "minimize" } });
+    EXPECT_EQ(platform.count("w0.frame 10,20 2x2"), 1);
+    platform.configurations[0]->post({ { "type", "wake" } });
     platform.configurations[0]->post({ { "type", "wake" } });
     EXPECT_FALSE(platform.windows[0]->delegate->windowShouldClose());
     EXPECT_EQ(Journal(platform.calls.end() - 4, platform.calls.end()),
@@ -86,9 +90,11 @@ TEST_F(AppTest, LaunchDoesEverythingInOrderAndChecksQuietlyThreeSecondsLater)
 // always; equal or older; no manifest; downloads; no version of its own.
 TEST_F(AppTest, UpdateChecksSpeakOnlyWhenTheyShould)
 {
-    bool noticedWhileShown = false;
+    // Remembered on disk before the first alert, so quitting while it is up keeps it.
+    std::optional<bool> noticedWhileShown;
     platform.whileAlertShown = [&] {
-        noticedWhileShown = platform.userDefaults().boolForKey("OrviDesktopUpdateNotice.1.4.2");
+        if (!noticedWhileShown)
+            noticedWhileShown = platform.reloaded()->boolForKey("OrviDesktopUpdateNotice.1.4.2");
     };
     const long later = AlertResponse::secondButton, download = AlertResponse::firstButton;
     for (auto [silent, body, answer, seen] :
@@ -114,7 +120,7 @@ TEST_F(AppTest, UpdateChecksSpeakOnlyWhenTheyShould)
             shown += call.starts_with("alert ") || call.starts_with("open ") ? call : "";
         EXPECT_EQ(shown, seen) << silent << " " << body.value_or("(nothing)");
     }
-    EXPECT_TRUE(noticedWhileShown);
+    EXPECT_EQ(noticedWhileShown, true);
     platform.version.reset(), platform.calls.clear();
     UpdateCheck::start(platform, "https://updates.test/", false);
     platform.respond(manifest("0")), platform.advance();
@@ -141,9 +147,12 @@ TEST(StartAtLogin, TheLaunchAgentGoesIntoTheUserLibraryAndTheExecIsQuoted)
     FakePlatform platform;
     platform.library = "/Users/guest/Library";
     AppDelegate(platform, "/nowhere").applicationDidFinishLaunching();
-    EXPECT_NE(platform.text("/Users/guest/Library/LaunchAgents/ai.orvi.orvi-desktop.plist")
-                  .find("<array><string>/opt/orvi/bin/Contents/MacOS/OrviDesktop</string>"),
+    std::string agent
+        = platform.text("/Users/guest/Library/LaunchAgents/ai.orvi.orvi-desktop.plist");
+    EXPECT_NE(agent.find("<array><string>/opt/orvi/bin/Contents/MacOS/OrviDesktop</string>"),
         std::string::npos);
+    EXPECT_TRUE(agent.ends_with(
+        "<key>RunAtLoad</key><true/>\n  <key>KeepAlive</key><false/>\n</dict></plist>"));
     EXPECT_EQ(platform.text(autostart), "-");
     EXPECT_NE(LaunchAgent::propertyList("a&b", "<\"'>").find("<string>a&amp;b</string>"),
         std::string::npos);
