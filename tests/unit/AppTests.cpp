@@ -1,6 +1,5 @@
 #include "app/AppDelegate.h"
 #include "app/AutostartEntry.h"
-#include "app/LaunchAgent.h"
 #include "support/FakePlatform.h"
 #include "update/UpdateCheck.h"
 
@@ -41,6 +40,9 @@ struct AppTest : ::testing::Test {
 // exists, and the controller takes the name over only once it is whole.
 TEST_F(AppTest, LaunchDoesEverythingInOrderAndChecksQuietlyThreeSecondsLater)
 {
+    AppDelegate(platform, "/nowhere")
+        .applicationWillTerminate(); // a quit before launch ends nothing
+    EXPECT_TRUE(platform.calls.empty());
     platform.put(autostart, "stale");
     delegate.applicationDidFinishLaunching();
     auto id = platform.reloaded()->stringForKey("OrviDesktopGuestMemberID").value_or("?");
@@ -60,7 +62,9 @@ TEST_F(AppTest, LaunchDoesEverythingInOrderAndChecksQuietlyThreeSecondsLater)
             "w0.ignoresMouse 0", "w0.ignoresKeys 0", "w0.level 3", "unhide", "w0.front", "w0.key",
             "activate 1", resumed, "after 3" }));
     EXPECT_EQ(platform.configurations[0]->handlers.at("orvi"), delegate.windowController());
-    EXPECT_EQ(platform.menu.items.at(0).title, ""); // the application menu has no title
+    auto& menu = platform.menu.items.at(0); // untitled, with a line before Quit
+    EXPECT_EQ(std::tuple(menu.title, menu.submenu.size(), menu.submenu.at(2).isSeparator),
+        std::tuple("", 4u, true));
     EXPECT_EQ(platform.text(autostart),
         "[Desktop Entry]\nType=Application\nName=Orvi Desktop\nComment=Start the Orvi public "
         "assistant at login\n"
@@ -74,12 +78,17 @@ TEST_F(AppTest, LaunchDoesEverythingInOrderAndChecksQuietlyThreeSecondsLater)
     platform.advance();
     EXPECT_TRUE(platform.calls.empty()); // the running version, and silent
 
-    // A collapse leaves a 2x2 window at the work area's corner; a wake brings
-    // the window forward, also when it already fills the work area; a close
-    // quits, and the window stays until the process ends.
-    platform.configurations[0]->post({ { "type", "minimize" } });
-    EXPECT_EQ(platform.count("w0.frame 10,20 2x2"), 1);
-    platform.configurations[0]->post({ { "type", "wake" } });
+    // A collapse leaves a 2x2 window at the work area's corner and the bubble;
+    // a wake brings the window forward, also when it already fills the work
+    // area; a close quits, and the window stays until the process ends.
+    for (int collapse = 0; collapse < 2; collapse++) {
+        platform.configurations[0]->post({ { "type", "minimize" } });
+        platform.configurations[0]->post({ { "type", "wake" } });
+    }
+    // One bubble, made once, on every workspace and beside full-screen windows.
+    EXPECT_EQ(std::tuple(platform.count("w0.frame 10,20 2x2"),
+                  platform.count("make button 0,0 112x112"), platform.count("w1.behavior 257")),
+        std::tuple(2L, 1L, 1L));
     platform.configurations[0]->post({ { "type", "wake" } });
     EXPECT_FALSE(platform.windows[0]->delegate->windowShouldClose());
     EXPECT_EQ(Journal(platform.calls.end() - 4, platform.calls.end()),
@@ -147,17 +156,12 @@ TEST(StartAtLogin, TheLaunchAgentGoesIntoTheUserLibraryAndTheExecIsQuoted)
     FakePlatform platform;
     platform.library = "/Users/guest/Library";
     AppDelegate(platform, "/nowhere").applicationDidFinishLaunching();
-    std::string agent
-        = platform.text("/Users/guest/Library/LaunchAgents/ai.orvi.orvi-desktop.plist");
-    EXPECT_NE(agent.find("<array><string>/opt/orvi/bin/Contents/MacOS/OrviDesktop</string>"),
-        std::string::npos);
-    EXPECT_TRUE(agent.ends_with(
-        "<key>RunAtLoad</key><true/>\n  <key>KeepAlive</key><false/>\n</dict></plist>"));
+    EXPECT_TRUE(
+        platform.text("/Users/guest/Library/LaunchAgents/ai.orvi.orvi-desktop.plist")
+            .ends_with(
+                "<array><string>/opt/orvi/bin/Contents/MacOS/OrviDesktop</string></array>\n  "
+                "<key>RunAtLoad</key><true/>\n  <key>KeepAlive</key><false/>\n</dict></plist>"));
     EXPECT_EQ(platform.text(autostart), "-");
-    EXPECT_NE(LaunchAgent::propertyList("a&b", "<\"'>").find("<string>a&amp;b</string>"),
-        std::string::npos);
-    EXPECT_NE(LaunchAgent::propertyList("a", "<\"'>").find("&lt;&quot;&apos;&gt;/Contents"),
-        std::string::npos);
 
     for (auto [path, exec] : { std::pair { "/a b", R"("/a b")" }, { "/100%", R"("/100%%")" },
              { "/$x/`y`/\"z\"", R"("/\\$x/\\`y\\`/\\"z\\"")" }, { "/a\\b", R"("/a\\\\b")" } })
