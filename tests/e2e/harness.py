@@ -1,7 +1,6 @@
-"""The real orvi-desktop on a private X display (Xvfb, openbox, a 28-pixel top
-panel, optionally xcompmgr), private session and system buses with the
-accessibility bus, a test page that reports to the test and runs its
-commands, and what the tests read of X. Run with /usr/bin/python3."""
+"""The real orvi-desktop on a private X display (Xvfb, openbox, a 28-pixel top panel, optionally xcompmgr), private
+session and system buses with the accessibility bus, a test page that reports to the test and runs its commands, and
+what the tests read of X. Run with /usr/bin/python3."""
 
 import contextlib, http.server, json, os, re, shutil, signal, subprocess, tempfile, time, threading, unittest
 from urllib.parse import unquote, urlsplit
@@ -222,8 +221,8 @@ class Desktop(contextlib.ExitStack):
                 if all(n[k] == v for k, v in match.items())]
 
 
-def centre(node):
-    x, y, w, h = node["extents"]
+def centre(rect):
+    x, y, w, h = rect
     return x + w // 2, y + h // 2
 
 
@@ -289,6 +288,12 @@ class PageLink(http.server.ThreadingHTTPServer):
         """Has the page run js; returns once it has."""
         number = self.send(js)
         self.wait_for("done", timeout, lambda n: n == number)
+
+    def ask(self, js, kind, timeout=30):
+        """Has the page run js; the next report of kind after that."""
+        count = len(self.of(kind)) + 1
+        self.send(js)
+        return self.wait_for(kind, timeout, count=count)
 
     def post(self, body):
         self.run(f"post({json.dumps(body)})")

@@ -1,9 +1,8 @@
-"""Collapsing into the bubble and coming back: the nearly invisible window
-left behind, the bubble's look and place, dragging it, every way in and out
-and the frame each comes back to. With a compositor, as stations have."""
+"""Collapsing into the bubble and coming back: the nearly invisible window left behind, the bubble's look and place,
+dragging it, every way in and out and the frame each comes back to. With a compositor, as stations have."""
 
 import random, time, unittest
-from harness import BUBBLE_HOME, COLLAPSED, WORK_AREA, E2ETest, collapsed, expanded, poll, wait
+from harness import BUBBLE_HOME, COLLAPSED, WORK_AREA, E2ETest, centre, collapsed, expanded, poll, wait
 
 TEAL, AMBER, MAGENTA, BEHIND = (20, 82, 92), (245, 173, 20), (255, 0, 255), (128, 128, 128)
 OWN_FRAME = (100, 60, 1000, 650)
@@ -29,14 +28,10 @@ class Bubble(E2ETest):
 
     def restore(self, app, frame=WORK_AREA, how=None):
         resumes = len(self.link.of("resume"))
-        (how or (lambda: self.desktop.click(*self.centre(app))))()
+        (how or (lambda: self.desktop.click(*centre(self.desktop.geometry(app.bubble)))))()
         self.settle(app, expanded(frame))
         self.link.wait_for("resume", count=resumes + 1)
         self.assertEqual(len(self.link.of("resume")), resumes + 1)
-
-    def centre(self, app):
-        x, y, w, h = self.desktop.geometry(app.bubble)
-        return x + w // 2, y + h // 2
 
     def pointer_target(self, x, y):
         """The innermost window a click at x, y would reach (0 for the bare desktop)."""
@@ -80,7 +75,7 @@ class Bubble(E2ETest):
     def test_a_dragged_bubble_stays_where_it_was_left(self):
         app, d = self.launch(), self.desktop
         self.collapse(app)
-        (cx, cy), moved = self.centre(app), (BUBBLE_HOME[0] - 300, BUBBLE_HOME[1] - 200)
+        (cx, cy), moved = centre(self.desktop.geometry(app.bubble)), (BUBBLE_HOME[0] - 300, BUBBLE_HOME[1] - 200)
         d.xdo("mousemove", cx, cy, "mousedown", 1)
         try:
             for dx, dy in [(-100, -66), (-300, -200)]:

@@ -1,6 +1,5 @@
-"""What the program does on a desktop: keeping the machine awake (against
-mocks of logind, the screen saver service and the session manager), its
-menu and shortcuts, starting at login, and installing."""
+"""What the program does on a desktop: keeping the machine awake (against mocks of logind, the screen saver service
+and the session manager), its menu and shortcuts, starting at login, and installing."""
 
 import os, re, shutil, signal, subprocess, tempfile, time, unittest
 from gi.repository import GLib
@@ -81,7 +80,7 @@ class MenuAndLogin(E2ETest):
     def click(self, app, **match):
         node = wait(lambda: self.desktop.accessible(app.process.pid, **match), 10, str(match))[0]
         self.desktop.xdo("mousemove", 1, 1)  # a move to where the pointer is never completes
-        self.desktop.xdo("mousemove", "--sync", *centre(node), "click", 1)
+        self.desktop.xdo("mousemove", "--sync", *centre(node["extents"]), "click", 1)
 
     def alert_says(self, app):
         alert = wait(app.alerts, 15, "an alert")[0]

@@ -1,6 +1,5 @@
-"""What the page may ask of the program: web links for the default browser
-(and nothing else), and the camera and the microphone (WebKit's mock devices
-stand in for real ones); and the page coming back when its process dies."""
+"""What the page may ask of the program: web links for the default browser (and nothing else), and the camera and the
+microphone (WebKit's mock devices stand in for real ones); and the page coming back when its process dies."""
 
 import collections, contextlib, os, signal, time, unittest
 from harness import E2ETest, FakeBrowser, centre, collapsed, expanded, poll, wait
@@ -40,15 +39,14 @@ class Page(E2ETest):
     def test_the_camera_or_the_microphone_alone_is_granted_without_asking(self):
         app = self.launch()
         for constraints, tracks in [("{audio: true}", [MICROPHONE]), ("{video: true}", [CAMERA])]:
-            self.link.run(capture(constraints))
-            self.assertEqual(self.link.wait_for("capture", count=len(self.link.of("capture")) + 1), tracks)
+            self.assertEqual(self.link.ask(capture(constraints), "capture"), tracks)
             self.assertEqual(app.alerts(), [], "nothing asked")
 
     def test_both_together_are_asked_about(self):
         d = self.desktop
         answers = [("Return", lambda prompt: d.keys(prompt, "Return"), [MICROPHONE, CAMERA]),
                    ("Escape", lambda prompt: d.keys(prompt, "Escape"), "NotAllowedError"),
-                   ("Don't Allow", lambda prompt: d.click(*centre(self.buttons(app)[0])), "NotAllowedError"),
+                   ("Don't Allow", lambda prompt: d.click(*centre(self.buttons(app)[0]["extents"])), "NotAllowedError"),
                    ("closed", lambda prompt: d.x("wmctrl", "-i", "-c", hex(prompt)), "NotAllowedError")]
         for name, answer, outcome in answers:  # the page remembers an answer, so each gets a fresh run
             with self.subTest(name):

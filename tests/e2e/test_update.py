@@ -1,6 +1,5 @@
-"""The update check against a real local HTTPS server: the alert a newer
-version brings and what its button opens, what the fetch refuses to take
-for a manifest, and quitting while a request hangs."""
+"""The update check against a real local HTTPS server: the alert a newer version brings and what its button opens,
+what the fetch refuses to take for a manifest, and quitting while a request hangs."""
 
 import time, unittest
 from harness import E2ETest, FakeBrowser, collapsed, expanded, poll, wait

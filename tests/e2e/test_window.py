@@ -1,6 +1,5 @@
-"""The assistant window and its page: where the window goes, what the page
-gets, the identity kept for the station, resizing with the pointer, the
-fallback page."""
+"""The assistant window and its page: where the window goes, what the page gets, the identity kept for the station,
+resizing with the pointer, the fallback page."""
 
 import base64, io, re, time, unittest, wave
 from harness import E2ETest, RESOURCES, WORK_AREA, poll, wait
@@ -58,12 +57,14 @@ class Window(E2ETest):
         app, d = self.launch(), self.desktop
         d.x("wmctrl", "-i", "-r", hex(app.window), "-e", "0,100,60,1000,700")
         wait(lambda: d.geometry(app.window) == (100, 60, 1000, 700), 10, "the window moved")
+        page_size = lambda: tuple(self.link.ask("report('size', [innerWidth, innerHeight])", "size"))
+        poll(page_size, lambda s: s == (1000, 700), 10)
         for (x, y), (dx, dy), size in [((1097, 400), (120, 0), (1120, 700)),  # the right edge
                                        ((1215, 755), (-400, -200), (900, 620))]:  # the bottom-right corner
             d.xdo("mousemove", x, y, "mousedown", 1, "mousemove", x + dx // 2, y + dy // 2)
             d.xdo("mousemove", x + dx, y + dy, "mouseup", 1)
             self.assertEqual(poll(lambda: d.geometry(app.window)[2:], lambda s: s == size, 5), size)
-            time.sleep(0.3)  # for the window to lay its edges out anew
+            poll(page_size, lambda s: s == size, 10)  # the page's, once the edges are laid out anew
 
     def test_a_page_that_cannot_be_shown_gives_way_to_the_fallback(self):
         d, text_area = self.desktop, (0, 60, 640, 60)

@@ -1,6 +1,5 @@
-"""A local HTTPS update server for test builds (ORVI_TEST_UPDATE_HOST and
-ORVI_TEST_CA_FILE in env() point a program at it): it answers each path with
-a scripted response under a certificate of the chosen kind and records every
+"""A local HTTPS update server for test builds (ORVI_TEST_UPDATE_HOST and ORVI_TEST_CA_FILE in env() point a program
+at it): it answers each path with a scripted response under a certificate of the chosen kind and records every
 connection."""
 
 import contextlib, http.server, json, select, shutil, ssl, subprocess, tempfile, threading, time
