@@ -3,7 +3,7 @@
 # Usage: scripts/setup-debian.sh run|test
 set -euo pipefail
 
-build=(build-essential cmake pkg-config libgtk-3-dev libwebkit2gtk-4.1-dev libcurl4-openssl-dev
+build=(build-essential cmake pkg-config libgtk-3-dev libwebkit2gtk-4.1-dev libsoup-3.0-dev
     nlohmann-json3-dev liburiparser-dev libunistring-dev uuid-dev libssl-dev libx11-dev libxss-dev)
 # Showing the program where there is no display of one's own.
 display=(xvfb openbox dbus-x11 x11-utils imagemagick)

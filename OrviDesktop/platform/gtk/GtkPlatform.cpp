@@ -9,7 +9,7 @@
 #include "platform/gtk/MainBundleLinux.h"
 #include "platform/gtk/MainQueueGLib.h"
 #include "platform/gtk/ScreenGtk.h"
-#include "platform/gtk/URLSessionCurl.h"
+#include "platform/gtk/URLSessionSoup.h"
 #include "platform/gtk/WebViewGtk.h"
 #include "platform/gtk/WindowGtk.h"
 #include "platform/gtk/WorkspaceGtk.h"
@@ -37,7 +37,7 @@ struct GtkPlatform::Services {
     std::unique_ptr<FileUserDefaults> userDefaults;
     // Last, so it is gone (its workers stopped and joined) before anything a
     // worker might still reach.
-    URLSessionCurl urlSession;
+    URLSessionSoup urlSession;
 };
 
 GtkPlatform::GtkPlatform(const std::string& applicationID)

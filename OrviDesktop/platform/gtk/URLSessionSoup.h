@@ -1,0 +1,49 @@
+#pragma once
+
+#include "platform/URLSession.h"
+
+#include <gio/gio.h>
+
+#include <atomic>
+#include <list>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+namespace orvi::gtk {
+
+// GET requests with libsoup, which the web view has loaded already, so the
+// update check adds no library of its own to the program's start-up. One
+// worker thread per request, with a session used only there. TLS is always
+// verified against the system's certificate store (plus, in test builds, a
+// test server's authority). Redirects are followed only to https and at most
+// five times; a transfer that makes no progress for 60 seconds is given up; a
+// body is read up to 1 MiB, and a larger one counts as none.
+//
+// Destroying the session cancels every request and waits for the workers, so
+// quitting never hangs on the network.
+class URLSessionSoup final : public URLSession {
+public:
+    URLSessionSoup();
+    ~URLSessionSoup() override;
+
+    void dataTask(
+        const std::string& url, std::function<void(std::optional<Bytes>)> completion) override;
+
+    static constexpr size_t maximumBodySize = 1 << 20;
+    static constexpr int maximumRedirects = 5;
+    static constexpr unsigned stallSeconds = 60;
+
+private:
+    struct Worker {
+        std::thread thread;
+        std::atomic<bool> finished { false };
+    };
+    void joinFinishedWorkers();
+
+    GCancellable* m_stopping;
+    std::mutex m_lock;
+    std::list<std::unique_ptr<Worker>> m_workers;
+};
+
+} // namespace orvi::gtk
