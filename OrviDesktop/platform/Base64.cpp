@@ -1,6 +1,6 @@
 #include "platform/Base64.h"
 
-#include <openssl/evp.h>
+#include <nettle/base64.h>
 
 #include <algorithm>
 
@@ -18,12 +18,8 @@ bool isBase64Letter(char c)
 
 std::string base64Encode(const Bytes& bytes)
 {
-    std::string text(4 * ((bytes.size() + 2) / 3), '\0');
-    if (bytes.empty())
-        return text;
-    int written = EVP_EncodeBlock(reinterpret_cast<unsigned char*>(text.data()), bytes.data(),
-        static_cast<int>(bytes.size()));
-    text.resize(static_cast<size_t>(written));
+    std::string text(BASE64_ENCODE_RAW_LENGTH(bytes.size()), '\0');
+    base64_encode_raw(text.data(), bytes.size(), bytes.data());
     return text;
 }
 
@@ -31,20 +27,19 @@ std::optional<Bytes> base64Decode(std::string_view text)
 {
     if (text.size() % 4)
         return std::nullopt;
-    // The decoder below skips blanks around the text and takes '=' anywhere;
-    // only letters of the alphabet may come before the padding.
+    // The decoder skips blanks anywhere; only letters of the alphabet may
+    // come before the padding.
     size_t padding = text.ends_with("==") ? 2 : text.ends_with('=') ? 1 : 0;
     if (!std::all_of(text.begin(), text.end() - long(padding), isBase64Letter))
         return std::nullopt;
-    Bytes bytes(text.size() / 4 * 3);
-    if (text.empty())
-        return bytes;
-    int written = EVP_DecodeBlock(bytes.data(), reinterpret_cast<const unsigned char*>(text.data()),
-        static_cast<int>(text.size()));
-    if (written < 0)
+    Bytes bytes(BASE64_DECODE_LENGTH(text.size()));
+    base64_decode_ctx decoder;
+    base64_decode_init(&decoder);
+    size_t written = 0;
+    if (!base64_decode_update(&decoder, &written, bytes.data(), text.size(), text.data())
+        || !base64_decode_final(&decoder))
         return std::nullopt;
-    // The decoder counts padding as zero bytes; drop them.
-    bytes.resize(static_cast<size_t>(written) - padding);
+    bytes.resize(written);
     return bytes;
 }
 

@@ -65,7 +65,7 @@ TEST(FileUserDefaults, AnUnreadableFileIsSetAsideIntactAndTheStoreStartsAfresh)
             R"({"format": 2, "values": {}})"s, R"({"format": 1})"s,
             file(R"({"date": "2024-01-01"})"), file("1"), file(R"({"integer": "1"})"),
             file(R"({"data": "Zm9v!"})"), file(R"({"list": [{"data": "Z==="}]})"),
-            file(R"({"data": "Zg"})"), file(R"({"data": "Zm9v\n"})"), file(R"({"data": "Zm_v"})") }) {
+            file(R"({"data": "Zg"})"), file(R"({"data": "Zm9v\n\n\n\n"})"), file(R"({"data": "Zm_v"})") }) {
         FakePlatform disk;
         disk.put(path, content);
         if (content == "read fails")
