@@ -8,10 +8,10 @@ namespace orvi::gtk {
 
 namespace {
 
-// What a browser follows: every redirection that names where to go, but
-// "not modified".
 constexpr auto uriFlags = static_cast<GUriFlags>(SOUP_HTTP_URI_FLAGS);
 
+// What a browser follows: every redirection that names where to go, but
+// "not modified".
 bool isRedirect(guint status)
 {
     return SOUP_STATUS_IS_REDIRECTION(status) && status != SOUP_STATUS_NOT_MODIFIED;
@@ -19,7 +19,8 @@ bool isRedirect(guint status)
 
 #ifdef ORVI_TEST_HOOKS
 // Test builds: a test server's authority is trusted beside the system's.
-gboolean acceptTestAuthority(SoupMessage* message, GTlsCertificate* peer, GTlsCertificateFlags, gpointer)
+gboolean acceptTestAuthority(
+    SoupMessage* message, GTlsCertificate* peer, GTlsCertificateFlags, gpointer)
 {
     const char* path = std::getenv("ORVI_TEST_CA_FILE");
     GTlsCertificate* authority = path ? g_tls_certificate_new_from_file(path, nullptr) : nullptr;
@@ -61,8 +62,8 @@ std::optional<Bytes> send(SoupSession* session, GUri* uri, GCancellable* stoppin
 #endif
     std::optional<Bytes> body;
     if (GInputStream* stream = soup_session_send(session, message, stopping, nullptr)) {
-        const char* location = soup_message_headers_get_one(
-            soup_message_get_response_headers(message), "Location");
+        const char* location
+            = soup_message_headers_get_one(soup_message_get_response_headers(message), "Location");
         if (isRedirect(soup_message_get_status(message)) && location)
             redirect = g_uri_parse_relative(uri, location, uriFlags, nullptr);
         else
