@@ -2,7 +2,10 @@
  * program needs to show the Orvi page the way orvi-desktop does. One
  * undecorated window covering the primary monitor's work area, one web view
  * filling it, the same page text (face image inlined as a data: URL), loaded
- * with webkit_web_view_load_html and a file:// base URL of the page's folder.
+ * with webkit_web_view_load_html and a file:// base URL of the page's folder,
+ * and the same two globals set before the page's scripts run (a guest member
+ * ID of the same form, and the kiosk flag), so that the page shows what it
+ * shows in orvi-desktop: its guest badge among others.
  *
  *   bare-window [--accel=auto|default|never] PATH/TO/index.html
  *
@@ -62,6 +65,11 @@ static char* pageText(const char* pagePath, GError** error)
     g_free(page);
     return replaced;
 }
+
+/* What orvi-desktop's member script sets, with an ID of the same form. */
+static const char pageGlobals[]
+    = "window.ORVI_MEMBER_ID = 'orvi-kiosk-0b7f3a52-9c1e-4d2a-8f6b-2e5d9a1c4b70'; "
+      "window.ORVI_KIOSK = true;";
 
 static void usage(void)
 {
@@ -135,8 +143,15 @@ int main(int argc, char** argv)
     if (never)
         webkit_settings_set_hardware_acceleration_policy(
             settings, WEBKIT_HARDWARE_ACCELERATION_POLICY_NEVER);
-    GtkWidget* webView = webkit_web_view_new_with_settings(settings);
+    WebKitUserContentManager* content = webkit_user_content_manager_new();
+    WebKitUserScript* globals = webkit_user_script_new(pageGlobals,
+        WEBKIT_USER_CONTENT_INJECT_TOP_FRAME, WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_START, NULL, NULL);
+    webkit_user_content_manager_add_script(content, globals);
+    webkit_user_script_unref(globals);
+    GtkWidget* webView = GTK_WIDGET(g_object_new(WEBKIT_TYPE_WEB_VIEW, "settings", settings,
+        "user-content-manager", content, NULL));
     g_object_unref(settings);
+    g_object_unref(content);
     gtk_container_add(GTK_CONTAINER(window), webView);
 
     webkit_web_view_load_html(WEBKIT_WEB_VIEW(webView), page, baseURL);
