@@ -9,7 +9,7 @@ ms of the process tree by then, and its memory once settled. The summary gives
 the median of the per-round ratios orvi-desktop / bare-window.
 """
 
-import argparse, array, contextlib, os, shutil, signal, statistics, sys, time
+import argparse, array, contextlib, os, random, shutil, signal, statistics, sys, time
 
 BENCH = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(BENCH, "..", "tests", "e2e"))
@@ -134,8 +134,17 @@ def spread(values, digits):
     return f"{statistics.median(values):.{digits}f} ({min(values):.{digits}f}-{max(values):.{digits}f})"
 
 
+def median_interval(values, draws=10000):
+    """The 95 % bootstrap interval of the median: where the median ratio of
+    another run of as many rounds could as well have landed."""
+    pick = random.Random(1)
+    medians = sorted(statistics.median(pick.choices(values, k=len(values))) for _ in range(draws))
+    return medians[int(draws * 0.025)], medians[int(draws * 0.975)]
+
+
 def summarize(rounds):
-    print("\nmedians over the rounds (min-max) of each program's value and of the per-round ratios orvi/bare")
+    print("\nmedians over the rounds (min-max) of each program's value and of the per-round ratios orvi/bare,"
+          "\nwith the 95 % bootstrap interval of the median ratio")
     for i, measure in enumerate(MEASURES):
         if any(v[i] is None for runs in rounds for p in PROGRAMS for v in runs[p]):
             print(f"{measure:10} n/a")
@@ -143,7 +152,8 @@ def summarize(rounds):
         # A program's value in a round is the median of its runs in that round.
         per_round = [{p: statistics.median(v[i] for v in runs[p]) for p in PROGRAMS} for runs in rounds]
         print(f"{measure:10} " + "".join(f"{p} {spread([v[p] for v in per_round], 1):26}" for p in PROGRAMS)
-              + "ratio " + spread([v["orvi"] / v["bare"] for v in per_round], 3))
+              + "ratio " + spread(ratios := [v["orvi"] / v["bare"] for v in per_round], 3)
+              + "  [%.3f-%.3f]" % median_interval(ratios))
 
 
 def main():
