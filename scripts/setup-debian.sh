@@ -4,7 +4,7 @@
 set -euo pipefail
 
 build=(build-essential cmake pkg-config libgtk-3-dev libwebkit2gtk-4.1-dev libsoup-3.0-dev
-    nlohmann-json3-dev liburiparser-dev libunistring-dev uuid-dev nettle-dev libx11-dev libxss-dev)
+    nlohmann-json3-dev liburiparser-dev libunistring-dev uuid-dev libabsl-dev libx11-dev libxss-dev)
 # Showing the program where there is no display of one's own.
 display=(xvfb openbox dbus-x11 x11-utils imagemagick)
 test=(googletest libgtest-dev clang libclang-rt-14-dev xdotool wmctrl xcompmgr x11-xserver-utils
