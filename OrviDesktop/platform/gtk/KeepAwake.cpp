@@ -16,7 +16,9 @@ namespace {
 constexpr int busCallTimeoutMilliseconds = 10000;
 
 // What one activity holds. Shared with the D-Bus callbacks, which may come
-// back after the activity ended (or after the token is gone).
+// back after the activity ended (or after the token is gone). Each service's
+// appearances are counted, so an answer from one that has gone since is
+// dropped.
 struct Inhibitions {
     std::string who;
     std::string reason;
@@ -24,7 +26,11 @@ struct Inhibitions {
     bool keepSystemAwake { false };
     bool ended { false };
 
+    guint logindWatch { 0 };
+    unsigned logindAppearances { 0 };
     int logindDescriptor { -1 };
+    guint screenSaverWatch { 0 };
+    unsigned screenSaverAppearances { 0 };
     GDBusConnection* sessionBus { nullptr };
     guint32 screenSaverCookie { 0 };
     bool screenSaverInhibited { false };
@@ -32,8 +38,16 @@ struct Inhibitions {
     guint applicationCookie { 0 };
     Display* xDisplay { nullptr };
 
+    void closeLogind()
+    {
+        if (logindDescriptor >= 0)
+            close(logindDescriptor);
+        logindDescriptor = -1;
+    }
+
     ~Inhibitions()
     {
+        closeLogind();
         if (sessionBus)
             g_object_unref(sessionBus);
         if (application)
@@ -43,23 +57,32 @@ struct Inhibitions {
 
 using SharedInhibitions = std::shared_ptr<Inhibitions>;
 
-// Async callbacks carry a heap copy of the shared pointer.
-SharedInhibitions* carry(const SharedInhibitions& inhibitions)
+// What an asynchronous call carries: the activity, and which appearance of
+// the service it asked.
+struct Call {
+    SharedInhibitions inhibitions;
+    unsigned appearance { 0 };
+};
+
+std::unique_ptr<Call> take(gpointer data)
 {
-    return new SharedInhibitions(inhibitions);
+    return std::unique_ptr<Call>(static_cast<Call*>(data));
 }
 
-SharedInhibitions take(gpointer data)
+Inhibitions& watched(gpointer data)
 {
-    auto* carried = static_cast<SharedInhibitions*>(data);
-    SharedInhibitions inhibitions = std::move(*carried);
-    delete carried;
-    return inhibitions;
+    return **static_cast<SharedInhibitions*>(data);
+}
+
+SharedInhibitions& watchedShared(gpointer data)
+{
+    return *static_cast<SharedInhibitions*>(data);
 }
 
 void logindInhibited(GObject* source, GAsyncResult* result, gpointer data)
 {
-    SharedInhibitions inhibitions = take(data);
+    auto call = take(data);
+    Inhibitions& inhibitions = *call->inhibitions;
     GUnixFDList* descriptors = nullptr;
     GVariant* reply = g_dbus_connection_call_with_unix_fd_list_finish(
         G_DBUS_CONNECTION(source), &descriptors, result, nullptr);
@@ -78,28 +101,34 @@ void logindInhibited(GObject* source, GAsyncResult* result, gpointer data)
     g_free(stolen);
     if (descriptor < 0)
         return;
-    if (inhibitions->ended)
+    if (inhibitions.ended || call->appearance != inhibitions.logindAppearances)
         close(descriptor);
     else
-        inhibitions->logindDescriptor = descriptor;
+        inhibitions.logindDescriptor = descriptor;
 }
 
-void systemBusReady(GObject*, GAsyncResult* result, gpointer data)
+// A descriptor from a logind that has gone since holds nothing.
+void logindAppeared(GDBusConnection* bus, const gchar*, const gchar*, gpointer data)
 {
-    SharedInhibitions inhibitions = take(data);
-    GDBusConnection* bus = g_bus_get_finish(result, nullptr);
-    if (!bus)
+    Inhibitions& inhibitions = watched(data);
+    unsigned appearance = ++inhibitions.logindAppearances;
+    inhibitions.closeLogind();
+    if (inhibitions.ended)
         return;
-    if (!inhibitions->ended) {
-        std::string what = inhibitions->keepDisplayAwake ? "idle:sleep" : "sleep";
-        g_dbus_connection_call_with_unix_fd_list(bus, "org.freedesktop.login1",
-            "/org/freedesktop/login1", "org.freedesktop.login1.Manager", "Inhibit",
-            g_variant_new("(ssss)", what.c_str(), inhibitions->who.c_str(),
-                inhibitions->reason.c_str(), "block"),
-            G_VARIANT_TYPE("(h)"), G_DBUS_CALL_FLAGS_NO_AUTO_START, busCallTimeoutMilliseconds,
-            nullptr, nullptr, logindInhibited, carry(inhibitions));
-    }
-    g_object_unref(bus);
+    std::string what = inhibitions.keepDisplayAwake ? "idle:sleep" : "sleep";
+    g_dbus_connection_call_with_unix_fd_list(bus, "org.freedesktop.login1",
+        "/org/freedesktop/login1", "org.freedesktop.login1.Manager", "Inhibit",
+        g_variant_new(
+            "(ssss)", what.c_str(), inhibitions.who.c_str(), inhibitions.reason.c_str(), "block"),
+        G_VARIANT_TYPE("(h)"), G_DBUS_CALL_FLAGS_NO_AUTO_START, busCallTimeoutMilliseconds, nullptr,
+        nullptr, logindInhibited, new Call { watchedShared(data), appearance });
+}
+
+void logindVanished(GDBusConnection*, const gchar*, gpointer data)
+{
+    Inhibitions& inhibitions = watched(data);
+    ++inhibitions.logindAppearances;
+    inhibitions.closeLogind();
 }
 
 void sendUnInhibit(Inhibitions& inhibitions)
@@ -114,33 +143,55 @@ void sendUnInhibit(Inhibitions& inhibitions)
 
 void screenSaverInhibited(GObject* source, GAsyncResult* result, gpointer data)
 {
-    SharedInhibitions inhibitions = take(data);
+    auto call = take(data);
+    Inhibitions& inhibitions = *call->inhibitions;
     GVariant* reply = g_dbus_connection_call_finish(G_DBUS_CONNECTION(source), result, nullptr);
     if (!reply)
         return;
-    g_variant_get(reply, "(u)", &inhibitions->screenSaverCookie);
+    guint32 cookie = 0;
+    g_variant_get(reply, "(u)", &cookie);
     g_variant_unref(reply);
-    inhibitions->screenSaverInhibited = true;
-    if (inhibitions->ended) {
-        sendUnInhibit(*inhibitions);
-        inhibitions->screenSaverInhibited = false;
-    }
+    if (call->appearance != inhibitions.screenSaverAppearances)
+        return;
+    inhibitions.screenSaverCookie = cookie;
+    inhibitions.screenSaverInhibited = !inhibitions.ended;
+    if (inhibitions.ended)
+        sendUnInhibit(inhibitions);
 }
 
-void sessionBusReady(GObject*, GAsyncResult* result, gpointer data)
+void screenSaverAppeared(GDBusConnection* bus, const gchar*, const gchar*, gpointer data)
 {
-    SharedInhibitions inhibitions = take(data);
-    GDBusConnection* bus = g_bus_get_finish(result, nullptr);
-    if (!bus)
+    Inhibitions& inhibitions = watched(data);
+    unsigned appearance = ++inhibitions.screenSaverAppearances;
+    inhibitions.screenSaverInhibited = false;
+    if (inhibitions.ended)
         return;
-    inhibitions->sessionBus = bus;
-    if (inhibitions->ended)
-        return;
+    if (inhibitions.sessionBus != bus) {
+        if (inhibitions.sessionBus)
+            g_object_unref(inhibitions.sessionBus);
+        inhibitions.sessionBus = G_DBUS_CONNECTION(g_object_ref(bus));
+    }
     g_dbus_connection_call(bus, "org.freedesktop.ScreenSaver", "/org/freedesktop/ScreenSaver",
         "org.freedesktop.ScreenSaver", "Inhibit",
-        g_variant_new("(ss)", inhibitions->who.c_str(), inhibitions->reason.c_str()),
+        g_variant_new("(ss)", inhibitions.who.c_str(), inhibitions.reason.c_str()),
         G_VARIANT_TYPE("(u)"), G_DBUS_CALL_FLAGS_NO_AUTO_START, busCallTimeoutMilliseconds, nullptr,
-        screenSaverInhibited, carry(inhibitions));
+        screenSaverInhibited, new Call { watchedShared(data), appearance });
+}
+
+// Its cookie went with it.
+void screenSaverVanished(GDBusConnection*, const gchar*, gpointer data)
+{
+    Inhibitions& inhibitions = watched(data);
+    ++inhibitions.screenSaverAppearances;
+    inhibitions.screenSaverInhibited = false;
+}
+
+guint watch(GBusType bus, const char* name, GBusNameAppearedCallback appeared,
+    GBusNameVanishedCallback vanished, const SharedInhibitions& inhibitions)
+{
+    return g_bus_watch_name(bus, name, G_BUS_NAME_WATCHER_FLAGS_NONE, appeared, vanished,
+        new SharedInhibitions(inhibitions),
+        [](gpointer data) { delete static_cast<SharedInhibitions*>(data); });
 }
 
 class KeepAwakeToken final : public ActivityToken {
@@ -170,9 +221,11 @@ std::unique_ptr<ActivityToken> KeepAwake::beginActivity(uint64_t options, const 
     if (!inhibitions->keepDisplayAwake && !inhibitions->keepSystemAwake)
         return std::make_unique<KeepAwakeToken>(std::move(inhibitions));
 
-    g_bus_get(G_BUS_TYPE_SYSTEM, nullptr, systemBusReady, carry(inhibitions));
+    inhibitions->logindWatch = watch(
+        G_BUS_TYPE_SYSTEM, "org.freedesktop.login1", logindAppeared, logindVanished, inhibitions);
     if (inhibitions->keepDisplayAwake)
-        g_bus_get(G_BUS_TYPE_SESSION, nullptr, sessionBusReady, carry(inhibitions));
+        inhibitions->screenSaverWatch = watch(G_BUS_TYPE_SESSION, "org.freedesktop.ScreenSaver",
+            screenSaverAppeared, screenSaverVanished, inhibitions);
 
     // GTK talks to the session manager or the portal itself, when either is
     // on the session bus.
@@ -206,10 +259,12 @@ void KeepAwake::endActivity(ActivityToken& token)
         return;
     inhibitions.ended = true;
 
-    if (inhibitions.logindDescriptor >= 0) {
-        close(inhibitions.logindDescriptor);
-        inhibitions.logindDescriptor = -1;
+    for (guint* watch : { &inhibitions.logindWatch, &inhibitions.screenSaverWatch }) {
+        if (*watch)
+            g_bus_unwatch_name(*watch);
+        *watch = 0;
     }
+    inhibitions.closeLogind();
     if (inhibitions.screenSaverInhibited) {
         sendUnInhibit(inhibitions);
         inhibitions.screenSaverInhibited = false;

@@ -16,7 +16,9 @@ namespace orvi::gtk {
 // - the X server's screen saver and display power management, suspended.
 // The D-Bus calls are asynchronous, so a missing or slow bus never holds up
 // launching; an answer that arrives after the activity ended is released at
-// once.
+// once. logind and the screen saver service are watched on their buses: when
+// one first appears, or comes back after going away (an update of the
+// desktop, a crash), it is asked again.
 class KeepAwake final : public ProcessInfo {
 public:
     // `who` names the program to the system (the application id).
