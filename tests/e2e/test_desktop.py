@@ -54,6 +54,26 @@ class KeepingAwake(E2ETest):
                 self.assertEqual(calls(SESSION_MANAGER[0], "Uninhibit"), ["42"] * number)
                 self.assertEqual(poll(ours, lambda i: not i, 5), [])
 
+    def test_the_inhibitions_come_back_with_their_services(self):
+        """The services first appear after launch (at login the two race), then restart."""
+        d, template = self.desktop, os.path.join(os.path.dirname(__file__), "screensaver_template.py")
+        app = self.launch(self.install(None))
+        ours = lambda: [i for i in dbus_call(d.system_bus, "org.freedesktop.login1", "/org/freedesktop/login1",
+                                             "org.freedesktop.login1.Manager.ListInhibitors")[0] if i[1] == APP_ID]
+        for start in range(2):
+            logind = self.mock("logind", "--system", "--template", "logind")
+            saver = self.mock("saver", "--template", template)
+            wait_for_name(d.system_bus, "org.freedesktop.login1")
+            wait_for_name(d.bus, SCREEN_SAVER[0])
+            self.assertEqual(len(poll(ours, bool, 1.5)), 1, "logind's inhibitor")
+            self.assertIn(f'Inhibit "{APP_ID}" "{REASON}"', poll(saver.log, lambda l: "Inhibit" in l, 1.5))
+            if not start:
+                logind.stop(), saver.stop()
+        app.process.send_signal(signal.SIGTERM)
+        self.assertEqual(app.process.exit_status(10), 0)
+        self.assertIn("UnInhibit 7", saver.log())
+        self.assertEqual(poll(ours, lambda i: not i, 5), [])
+
     def test_the_x_screen_saver_is_suspended_while_running(self):
         d = self.desktop
         d.x("xset", "s", "1", "0")  # on after one idle second
