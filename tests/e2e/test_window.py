@@ -61,10 +61,16 @@ class Window(E2ETest):
         poll(page_size, lambda s: s == (1000, 700), 10)
         for (x, y), (dx, dy), size in [((1097, 400), (120, 0), (1120, 700)),  # the right edge
                                        ((1215, 755), (-400, -200), (900, 620))]:  # the bottom-right corner
-            d.xdo("mousemove", x, y, "mousedown", 1, "mousemove", x + dx // 2, y + dy // 2)
-            d.xdo("mousemove", x + dx, y + dy, "mouseup", 1)
-            self.assertEqual(poll(lambda: d.geometry(app.window)[2:], lambda s: s == size, 5), size)
-            poll(page_size, lambda s: s == size, 10)  # the page's, once the edges are laid out anew
+            def dragged():
+                d.xdo("mousemove", x + dx // 2, y + dy // 2, "mousemove", x + dx, y + dy)
+                return d.geometry(app.window)[2:]
+
+            d.xdo("mousemove", x, y, "mousedown", 1)
+            try:  # the window manager takes the pointer over in its own time: move until the window follows
+                self.assertEqual(poll(dragged, lambda s: s == size, 5), size)
+            finally:
+                d.xdo("mouseup", 1)
+            self.assertEqual(poll(page_size, lambda s: s == size, 10), size, "the page follows the window")
 
     def test_a_page_that_cannot_be_shown_gives_way_to_the_fallback(self):
         d, text_area = self.desktop, (0, 60, 640, 60)
