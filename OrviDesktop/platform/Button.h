@@ -26,16 +26,20 @@ struct Font {
     bool operator==(const Font&) const = default;
 };
 
-// Gets the raw mouse events of a button; a button with a handler does no
-// mouse handling of its own (no highlight, no action). Main thread only.
-class ButtonMouseHandler {
+// Gets the raw mouse events of a button, and the keyboard's press of it; a
+// button with a handler does no handling of its own (no highlight, no
+// action). Main thread only.
+class ButtonEventHandler {
 public:
-    virtual ~ButtonMouseHandler() = default;
+    virtual ~ButtonEventHandler() = default;
     virtual void mouseDown(const MouseEvent&) = 0;
     // Every movement with the button held, however small.
     virtual void mouseDragged(const MouseEvent&) = 0;
     // Not sent when the window system took the pointer over for a window drag.
     virtual void mouseUp(const MouseEvent&) = 0;
+    // The button has the keyboard and the key that presses a button (Enter
+    // or Space) went down.
+    virtual void keyboardPress() = 0;
 };
 
 // A button drawn from a layer: fill, corner radius and border, with its title
@@ -52,7 +56,7 @@ public:
     virtual void setLayerBorderColor(const Color&) = 0;
     virtual void setToolTip(const std::string&) = 0;
     // Not owned; may be null.
-    virtual void setMouseHandler(ButtonMouseHandler*) = 0;
+    virtual void setEventHandler(ButtonEventHandler*) = 0;
 };
 
 } // namespace orvi

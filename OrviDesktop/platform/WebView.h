@@ -68,6 +68,11 @@ public:
     virtual void requestMediaCapturePermission(const std::string& origin, MediaCaptureType,
         std::function<void(PermissionDecision)> decisionHandler)
         = 0;
+    // The page opened a dialog of its own (an alert, a confirmation, a
+    // question, printing) and waits for the visitor's answer; later, it has
+    // its answer and runs again. Nothing of the page runs in between.
+    virtual void webViewDidOpenPageDialog() = 0;
+    virtual void webViewDidClosePageDialog() = 0;
 };
 
 // What happens to the page and the process that runs it. Main thread only.

@@ -41,6 +41,10 @@ public:
     virtual bool windowShouldClose() = 0;
     // The window was minimised by the user or the window manager.
     virtual void windowDidMiniaturize() = 0;
+    // The user (or the window manager) moved or resized the window and has
+    // let go of it. Not sent for frames the program set, nor for what the
+    // window manager does while the screens change.
+    virtual void windowDidMove() { }
 };
 
 // A top-level window. Frames are in screen points (see Geometry.h) and set
@@ -85,8 +89,12 @@ public:
 
     // Shows the window in front without activating the application.
     virtual void orderFrontRegardless() = 0;
-    // Shows the window in front and gives it the keyboard focus.
+    // Shows the window in front and gives it the keyboard focus; a
+    // non-activating panel takes the keyboard only this way, and gives it up
+    // when ordered out.
     virtual void makeKeyAndOrderFront() = 0;
+    // Whether the window has the keyboard focus.
+    virtual bool isKeyWindow() const = 0;
     virtual void orderOut() = 0;
     virtual void deminiaturize() = 0;
     // Hands the pointer to the window system, which moves the window with it

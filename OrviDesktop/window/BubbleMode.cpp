@@ -27,15 +27,17 @@ constexpr const char* bubbleToolTip = "Drag to move. Click to open Orvi.";
 
 void OrviWindowController::minimizeToBubble()
 {
+    bool hadKeyboard = m_window->isKeyWindow();
     // A second collapse finds the window 2 points wide and keeps the frame
     // the first one saved.
     m_collapsed = true;
     Rect frame = m_window->frame();
-    if (frame.width > widestUnsavedWidth)
+    if (frame.width > widestUnsavedWidth) {
         expandedFrame = frame;
+        m_ownFrame = m_expandedOwnFrame = ownFrameFor(frame);
+    }
     if (auto visibleFrame = m_platform.screen().mainScreenVisibleFrame())
-        m_window->setFrame(
-            Rect { visibleFrame->minX(), visibleFrame->minY(), collapsedSide, collapsedSide });
+        m_window->setFrame(collapsedFrame(*visibleFrame));
     m_window->setAlphaValue(collapsedAlpha);
     m_window->setIgnoresMouseEvents(true);
     m_window->setIgnoresKeyboardEvents(true);
@@ -43,16 +45,27 @@ void OrviWindowController::minimizeToBubble()
     // Collapsed, not hidden: the window stays on screen.
     m_window->orderFrontRegardless();
     webView->evaluateJavaScript(std::string(PageContract::pauseSnippet));
-    showBubble();
+    showBubble(hadKeyboard);
 }
 
-void OrviWindowController::showBubble()
+Rect OrviWindowController::collapsedFrame(const Rect& area)
+{
+    return Rect { area.minX(), area.minY(), collapsedSide, collapsedSide };
+}
+
+Rect OrviWindowController::bubbleHome(const Rect& area)
+{
+    return Rect { area.maxX() - bubbleSide - bubbleInset, area.minY() + bubbleInset, bubbleSide,
+        bubbleSide };
+}
+
+// The bubble takes the keyboard the assistant had, so that its shortcuts
+// keep working; it never takes it otherwise.
+void OrviWindowController::showBubble(bool takeKeyboard)
 {
     if (!bubblePanel) {
         Rect area = m_platform.screen().mainScreenVisibleFrame().value_or(assumedScreenArea);
-        Rect content { area.maxX() - bubbleSide - bubbleInset, area.minY() + bubbleInset,
-            bubbleSide, bubbleSide };
-        auto panel = m_platform.makeWindow(content, WindowStyle::nonactivatingPanel);
+        auto panel = m_platform.makeWindow(bubbleHome(area), WindowStyle::nonactivatingPanel);
         panel->setLevel(WindowLevel::floating);
         panel->setCollectionBehavior(
             CollectionBehavior::canJoinAllSpaces | CollectionBehavior::fullScreenAuxiliary);
@@ -60,6 +73,7 @@ void OrviWindowController::showBubble()
         panel->setBackgroundClear(true);
         panel->setHasShadow(true);
         panel->setMovableByWindowBackground(true);
+        panel->setDelegate(&m_bubbleDelegate);
 
         auto button = std::make_unique<DraggableOrviBubbleButton>(
             m_platform.makeButton(Rect { 0, 0, bubbleSide, bubbleSide }));
@@ -80,6 +94,8 @@ void OrviWindowController::showBubble()
         bubblePanel = std::move(panel);
     }
     bubblePanel->orderFrontRegardless();
+    if (takeKeyboard)
+        bubblePanel->makeKeyAndOrderFront();
 }
 
 void OrviWindowController::restoreFromBubble()
@@ -92,6 +108,11 @@ void OrviWindowController::windowDidMiniaturize()
 {
     m_window->deminiaturize();
     minimizeToBubble();
+}
+
+void OrviWindowController::BubbleDelegate::windowDidMiniaturize()
+{
+    m_controller.bubblePanel->deminiaturize();
 }
 
 } // namespace orvi

@@ -5,12 +5,12 @@ namespace orvi {
 DraggableOrviBubbleButton::DraggableOrviBubbleButton(std::unique_ptr<Button> button)
     : m_button(std::move(button))
 {
-    m_button->setMouseHandler(this);
+    m_button->setEventHandler(this);
 }
 
 DraggableOrviBubbleButton::~DraggableOrviBubbleButton()
 {
-    m_button->setMouseHandler(nullptr);
+    m_button->setEventHandler(nullptr);
 }
 
 void DraggableOrviBubbleButton::placeIn(Window& window)
@@ -36,6 +36,12 @@ void DraggableOrviBubbleButton::mouseUp(const MouseEvent&)
     if (m_beganDragging || !m_action)
         return;
     m_action(*this);
+}
+
+void DraggableOrviBubbleButton::keyboardPress()
+{
+    if (m_action)
+        m_action(*this);
 }
 
 } // namespace orvi

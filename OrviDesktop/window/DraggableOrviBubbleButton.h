@@ -11,8 +11,9 @@ namespace orvi {
 // The bubble's round button. It tells a click from a drag by itself: a press
 // and release with no movement in between sends its action; the first
 // movement with the button held, however small, makes the gesture a drag and
-// hands the pointer to the window system, which moves the whole bubble.
-class DraggableOrviBubbleButton final : public ButtonMouseHandler {
+// hands the pointer to the window system, which moves the whole bubble. With
+// the keyboard, Enter or Space presses it as a click does.
+class DraggableOrviBubbleButton final : public ButtonEventHandler {
 public:
     using Action = std::function<void(DraggableOrviBubbleButton& sender)>;
 
@@ -28,10 +29,11 @@ public:
     Button& button() { return *m_button; }
     bool beganDragging() const { return m_beganDragging; }
 
-    // ButtonMouseHandler
+    // ButtonEventHandler
     void mouseDown(const MouseEvent&) override;
     void mouseDragged(const MouseEvent&) override;
     void mouseUp(const MouseEvent&) override;
+    void keyboardPress() override;
 
 private:
     std::unique_ptr<Button> m_button;

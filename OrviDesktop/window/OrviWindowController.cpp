@@ -10,7 +10,6 @@ namespace {
 constexpr Rect initialContentRect { 0, 0, 1180, 780 };
 constexpr uint32_t windowStyle = WindowStyle::titled | WindowStyle::closable
     | WindowStyle::miniaturizable | WindowStyle::resizable | WindowStyle::fullSizeContentView;
-constexpr Size smallestUserSize { 900, 620 };
 constexpr const char* windowTitle = "Orvi AI Life";
 
 // One stand-in for every controller, made once for the whole process.
@@ -63,6 +62,7 @@ OrviWindowController::OrviWindowController(Platform& platform, std::string build
 
     m_window->setContentView(*webView);
     m_window->setDelegate(this);
+    platform.screen().setDelegate(this);
     webView->setUIDelegate(this);
     webView->setNavigationDelegate(this);
 
@@ -77,6 +77,7 @@ OrviWindowController::~OrviWindowController()
 {
     // Nothing may call back into a controller that is going away.
     m_window->setDelegate(nullptr);
+    m_platform.screen().setDelegate(nullptr);
     webView->setUIDelegate(nullptr);
     webView->setNavigationDelegate(nullptr);
     m_configuration->userContentController().removeScriptMessageHandlerForName(

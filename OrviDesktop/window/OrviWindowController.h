@@ -15,13 +15,15 @@ namespace orvi {
 // collapse on, the bubble panel. There is one per process; it is made when
 // launching finishes and lives until the process ends. Main thread only.
 //
-// It is the window's delegate, the page's message handler under "orvi" and
-// the web view's UI and navigation delegate. It keeps the page alive: a page
-// whose process ends, or that stays stuck, is loaded again.
+// It is the window's delegate, the page's message handler under "orvi", the
+// web view's UI and navigation delegate and the screen's delegate. It keeps
+// the page alive: a page whose process ends, or that stays stuck, is loaded
+// again. It keeps the assistant and the bubble on screens that change.
 class OrviWindowController final : public WindowDelegate,
                                    public ScriptMessageHandler,
                                    public WebUIDelegate,
-                                   public WebNavigationDelegate {
+                                   public WebNavigationDelegate,
+                                   public ScreenDelegate {
 public:
     // Configures the web view, makes and places the window and starts loading
     // the interface. The window comes on screen only with showMainWindow.
@@ -45,7 +47,7 @@ public:
     // Collapses the assistant into the bubble: the window shrinks to an almost
     // invisible, click-through 2-point square in the work area's bottom-left
     // corner (it stays on screen), the page pauses and the bubble comes
-    // forward. Safe to repeat.
+    // forward, taking the keyboard if the assistant had it. Safe to repeat.
     void minimizeToBubble();
     // The bubble's action: the assistant comes back over the whole work area.
     void restoreFromBubble();
@@ -57,6 +59,10 @@ public:
     // WindowDelegate
     bool windowShouldClose() override;
     void windowDidMiniaturize() override;
+    void windowDidMove() override;
+
+    // ScreenDelegate
+    void screenParametersDidChange() override;
 
     // ScriptMessageHandler
     void didReceiveScriptMessage(const ScriptMessage&) override;
@@ -64,6 +70,8 @@ public:
     // WebUIDelegate
     void requestMediaCapturePermission(const std::string& origin, MediaCaptureType,
         std::function<void(PermissionDecision)> decisionHandler) override;
+    void webViewDidOpenPageDialog() override;
+    void webViewDidClosePageDialog() override;
 
     // WebNavigationDelegate
     void webViewDidFinishNavigation() override;
@@ -71,8 +79,36 @@ public:
     void webViewWebContentProcessDidBecomeUnresponsive() override;
     void webViewWebContentProcessDidBecomeResponsive() override;
 
+    // The size the user may not make the window smaller than.
+    static constexpr Size smallestUserSize { 900, 620 };
+
 private:
-    void showBubble();
+    // The bubble's window delegate: a bubble the user let go of off the
+    // screens comes back onto them, one the window manager minimised comes
+    // back at once, and none closes.
+    class BubbleDelegate final : public WindowDelegate {
+    public:
+        explicit BubbleDelegate(OrviWindowController& controller)
+            : m_controller(controller)
+        {
+        }
+        bool windowShouldClose() override { return false; }
+        void windowDidMiniaturize() override;
+        void windowDidMove() override { m_controller.keepBubbleOnScreen(); }
+
+    private:
+        OrviWindowController& m_controller;
+    };
+
+    void showBubble(bool takeKeyboard);
+    // Where the collapsed window and the bubble (at first) go on a screen
+    // whose visible frame is `area`.
+    static Rect collapsedFrame(const Rect& area);
+    static Rect bubbleHome(const Rect& area);
+    // Brings a bubble that lies off the screens' visible frames back onto them.
+    void keepBubbleOnScreen();
+    // What the expanded window's `frame` says of the frame the user gave it.
+    std::optional<Rect> ownFrameFor(const Rect& frame) const;
     void loadInterface();
     void reloadInterface();
     // Every `watchInterval` seconds, asks the page to run an empty script.
@@ -91,16 +127,25 @@ private:
     // Made at the first collapse and kept, so the bubble stays where the user
     // dragged it.
     std::unique_ptr<DraggableOrviBubbleButton> m_bubbleButton;
+    BubbleDelegate m_bubbleDelegate { *this };
     std::unique_ptr<Window> bubblePanel;
     std::optional<Rect> expandedFrame;
     std::unique_ptr<Window> m_window;
     bool m_collapsed { false };
+    // The frame the user gave the expanded assistant, none while it covers
+    // the visible frame; and the same for `expandedFrame`. Screens that
+    // shrink move and shrink the window, but what the user chose stays, so
+    // the window is as before once the screen is back.
+    std::optional<Rect> m_ownFrame;
+    std::optional<Rect> m_expandedOwnFrame;
 
     ReloadSchedule m_reloads;
     bool m_reloadPending { false };
     bool m_reloading { false };
     std::optional<double> m_questionAskedAt;
     std::optional<double> m_unresponsiveSince;
+    // A page waiting for its visitor to answer its dialog is not stuck.
+    bool m_pageDialogOpen { false };
     unsigned m_questions { 0 };
     // Work for later holds this weakly and finds it gone with the controller.
     std::shared_ptr<OrviWindowController*> m_weakSelf;

@@ -30,13 +30,15 @@ double OrviWindowController::uptime() const
 }
 
 // A stuck page's process is ended; the page then comes back as after a crash.
+// A page showing its own dialog waits for its visitor, however long.
 void OrviWindowController::watchPage()
 {
     double now = uptime();
     auto overdue = [&](const std::optional<double>& since) {
         return since && now - *since >= unresponsiveLimit;
     };
-    if (overdue(m_questionAskedAt) || overdue(m_unresponsiveSince)) {
+    bool stuck = overdue(m_questionAskedAt) || overdue(m_unresponsiveSince);
+    if (stuck && !m_pageDialogOpen) {
         m_questionAskedAt.reset();
         m_unresponsiveSince.reset();
         webView->terminateWebContentProcess();
@@ -58,6 +60,7 @@ void OrviWindowController::webViewWebContentProcessDidTerminate()
 {
     m_questionAskedAt.reset();
     m_unresponsiveSince.reset();
+    m_pageDialogOpen = false;
     if (std::exchange(m_reloadPending, true))
         return;
     later(m_reloads.delayAfterEnd(uptime()), &OrviWindowController::reloadInterface);
@@ -77,6 +80,20 @@ void OrviWindowController::webViewDidFinishNavigation()
 {
     if (std::exchange(m_reloading, false) && m_collapsed)
         webView->evaluateJavaScript(std::string(PageContract::pauseSnippet));
+}
+
+void OrviWindowController::webViewDidOpenPageDialog()
+{
+    m_pageDialogOpen = true;
+}
+
+// The page runs again: its time to answer starts now.
+void OrviWindowController::webViewDidClosePageDialog()
+{
+    m_pageDialogOpen = false;
+    if (m_questionAskedAt)
+        m_questionAskedAt = uptime();
+    m_unresponsiveSince.reset();
 }
 
 void OrviWindowController::webViewWebContentProcessDidBecomeUnresponsive()

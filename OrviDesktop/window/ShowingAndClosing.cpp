@@ -14,10 +14,13 @@ void OrviWindowController::showMainWindow(bool maximize)
     m_window->deminiaturize();
 
     std::optional<Rect> target;
-    if (!maximize && expandedFrame)
+    if (!maximize && expandedFrame) {
         target = expandedFrame;
-    else
+        m_ownFrame = m_expandedOwnFrame;
+    } else {
         target = m_platform.screen().mainScreenVisibleFrame();
+        m_ownFrame.reset();
+    }
     // Without a screen the window keeps the frame it has.
     if (target)
         m_window->setFrame(*target);

@@ -1,6 +1,6 @@
-"""The real orvi-desktop on a private X display (Xvfb, openbox, a 28-pixel top panel, optionally xcompmgr), private
-session and system buses with the accessibility bus, a test page that reports to the test and runs its commands, and
-what the tests read of X. Run with /usr/bin/python3."""
+"""The real orvi-desktop on a private X display (Xvfb, or Xorg's dummy driver where monitors change; openbox, a
+28-pixel top panel, optionally xcompmgr), private session and system buses with the accessibility bus, a test page that
+reports to the test and runs its commands, and what the tests read of X. Run with /usr/bin/python3."""
 
 import contextlib, http.server, json, os, re, shutil, signal, subprocess, tempfile, time, threading, unittest
 from urllib.parse import unquote, urlsplit
@@ -13,6 +13,32 @@ RESOURCES = os.path.join(REPO, "resources", "OrviDesktop_OrviDesktop.bundle", "R
 BUNDLE, APP_ID, TITLE = "OrviDesktop_OrviDesktop.bundle", "ai.orvi.orvi-desktop", "Orvi AI Life"
 WORK_AREA, BUBBLE_HOME, COLLAPSED = (0, 28, 1280, 772), (1144, 664), (0, 798, 2, 2)
 STARTUP = 60  # only a failure waits this long; a fresh machine's first start is slow
+# Xorg's dummy driver: real RandR outputs (DUMMY0, DUMMY1, ...) that xrandr turns off and on, on a screen of up to
+# 4096x2160, with no hardware and no input devices.
+XORG_CONF = """Section "ServerFlags"
+  Option "AutoAddDevices" "false"
+EndSection
+Section "Device"
+  Identifier "dummy"
+  Driver "dummy"
+  VideoRam 512000
+EndSection
+Section "Monitor"
+  Identifier "monitor"
+  HorizSync 5.0 - 1000.0
+  VertRefresh 5.0 - 200.0
+EndSection
+Section "Screen"
+  Identifier "screen"
+  Device "dummy"
+  Monitor "monitor"
+  DefaultDepth 24
+  SubSection "Display"
+    Depth 24
+    Virtual 4096 2160
+  EndSubSection
+EndSection
+"""
 BUS_CONF = """<busconfig><type>session</type><listen>unix:tmpdir=/tmp</listen><auth>EXTERNAL</auth>
 <policy context="default"><allow send_destination="*" eavesdrop="true"/><allow eavesdrop="true"/><allow own="*"/>
 </policy></busconfig>"""
@@ -94,11 +120,12 @@ def wait_for_name(address, name):
 
 
 class Desktop(contextlib.ExitStack):
-    """A fresh X display with openbox and the panel, buses, and the page link."""
+    """A fresh X display with openbox and the panel, buses, and the page link. With xorg, a 1920x1080 monitor
+    DUMMY0 whose outputs the test may change."""
 
-    def __init__(self, compositor=False):
+    def __init__(self, compositor=False, xorg=False):
         super().__init__()
-        self.compositor = compositor
+        self.compositor, self.xorg = compositor, xorg
 
     def __enter__(self):
         super().__enter__()
@@ -118,11 +145,20 @@ class Desktop(contextlib.ExitStack):
         self.dir, self.env = tempfile.mkdtemp(prefix="orvi-e2e-"), {}
         self.callback(shutil.rmtree, self.dir, True)
         read_end, write_end = os.pipe()
-        self.spawn("xvfb", ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1280x800x24", "-nolisten", "tcp",
-                            "-noreset", "-br"], pass_fds=(write_end,))
+        if self.xorg:
+            os.makedirs(empty := os.path.join(self.dir, "xorg.conf.d"))
+            with open(config := os.path.join(self.dir, "xorg.conf"), "w") as f:
+                f.write(XORG_CONF)
+            self.spawn("xorg", ["Xorg", "-displayfd", str(write_end), "-config", config, "-configdir", empty, "-noreset",
+                                "-nolisten", "tcp", "-logfile", os.path.join(self.dir, "xorg.log")], pass_fds=(write_end,))
+        else:
+            self.spawn("xvfb", ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1280x800x24", "-nolisten",
+                                "tcp", "-noreset", "-br"], pass_fds=(write_end,))
         os.close(write_end)
         with os.fdopen(read_end) as numbers:
             self.env["DISPLAY"] = ":" + numbers.readline().strip()
+        if self.xorg:
+            self.x("xrandr", "--output", "DUMMY0", "--mode", "1920x1080")
         self.dpy = xdisplay.Display(self.env["DISPLAY"])
         self.callback(self.dpy.close)
         self.root = self.dpy.screen().root
@@ -142,12 +178,14 @@ class Desktop(contextlib.ExitStack):
             self.callback(os.kill, int(pid), signal.SIGTERM)
         self.bus, self.system_bus = self.env["DBUS_SESSION_BUS_ADDRESS"], self.env["DBUS_SYSTEM_BUS_ADDRESS"]
         # A green panel along the top, whose strut shrinks the work area.
-        panel, atom = self.root.create_window(0, 0, 1280, 28, 0, 0, background_pixel=0x00C800), self.dpy.intern_atom
-        panel.change_property(atom("_NET_WM_WINDOW_TYPE"), Xatom.ATOM, 32, [atom("_NET_WM_WINDOW_TYPE_DOCK")])
-        panel.change_property(atom("_NET_WM_STRUT_PARTIAL"), Xatom.CARDINAL, 32, [0, 0, 28, 0, 0, 0, 0, 0, 0, 1279, 0, 0])
-        panel.set_wm_normal_hints(flags=Xutil.USPosition | Xutil.PSize, x=0, y=0, width=1280, height=28)
-        panel.map()
-        wait(lambda: tuple(self.prop(None, "_NET_WORKAREA")[:4]) == WORK_AREA, 10, "the panel's work area")
+        width, atom = self.root.get_geometry().width, self.dpy.intern_atom
+        self.panel = self.root.create_window(0, 0, width, 28, 0, 0, background_pixel=0x00C800)
+        self.panel.change_property(atom("_NET_WM_WINDOW_TYPE"), Xatom.ATOM, 32, [atom("_NET_WM_WINDOW_TYPE_DOCK")])
+        self.panel.set_wm_normal_hints(flags=Xutil.USPosition | Xutil.PSize, x=0, y=0, width=width, height=28)
+        self.set_panel(28)
+        self.panel.map()
+        wait(lambda: tuple(self.prop(None, "_NET_WORKAREA")[:4]) == (0, 28, width, self.root.get_geometry().height - 28),
+             10, "the panel's work area")
         os.makedirs(runtime := os.path.join(self.dir, "a11y"), mode=0o700)
         self.spawn("a11y", ["/usr/libexec/at-spi-bus-launcher", "--launch-immediately", "--a11y=1"],
                    env=dict(XDG_RUNTIME_DIR=runtime, HOME=runtime))
@@ -158,6 +196,20 @@ class Desktop(contextlib.ExitStack):
     def x(self, *args):
         """Runs an X client on this display."""
         return run(*args, env=dict(os.environ, **self.env))
+
+    def set_panel(self, height):
+        """The panel's strut: the height it takes from the top of the screen, as wide as the screen first was."""
+        atom, width = self.dpy.intern_atom, self.panel.get_geometry().width
+        self.panel.change_property(atom("_NET_WM_STRUT_PARTIAL"), Xatom.CARDINAL, 32,
+                                   [0, 0, height, 0, 0, 0, 0, 0, 0, width - 1, 0, 0])
+        self.dpy.sync()
+
+    def visible(self):
+        """The primary monitor's work area, as GDK has it: the monitor within _NET_WORKAREA."""
+        primary = re.search(r"\*\S+ (\d+)/\d+x(\d+)/\d+\+(\d+)\+(\d+)", self.x("xrandr", "--listmonitors"))
+        (w, h, x, y), (ax, ay, aw, ah) = map(int, primary.groups()), self.prop(None, "_NET_WORKAREA")[:4]
+        left, top = max(x, ax), max(y, ay)
+        return left, top, min(x + w, ax + aw) - left, min(y + h, ay + ah) - top
 
     def _window(self, wid):
         return self.root if wid is None else self.dpy.create_resource_object("window", wid)
@@ -224,6 +276,12 @@ class Desktop(contextlib.ExitStack):
 def centre(rect):
     x, y, w, h = rect
     return x + w // 2, y + h // 2
+
+
+def centred(rect, area):
+    """Whether rect lies in the middle of area, give or take a window manager's title bar."""
+    (x, y), (cx, cy) = centre(rect), centre(area)
+    return abs(x - cx) <= 2 and abs(y - cy) <= 20
 
 
 class PageLink(http.server.ThreadingHTTPServer):
@@ -393,9 +451,16 @@ class App:
         self.desktop.x("wmctrl", "-i", "-c", hex(self.window))
 
 
-def collapsed(bubble_at=BUBBLE_HOME):
-    # 0.01 is what the window asks for; X keeps 3/255.
-    return {"window": COLLAPSED, "shown": True, "above": False, "opacity": 0.01, "bubble": bubble_at + (112, 112)}
+def collapsed(bubble_at=BUBBLE_HOME, area=WORK_AREA):
+    """The 2x2 window in the work area's bottom-left corner; 0.01 is what it asks for, X keeps 3/255."""
+    x, y, _, h = area
+    return {"window": (x, y + h - 2, 2, 2), "shown": True, "above": False, "opacity": 0.01,
+            "bubble": bubble_at + (112, 112)}
+
+
+def bubble_home(area):
+    x, y, w, h = area
+    return x + w - 136, y + h - 136
 
 
 def expanded(frame=WORK_AREA):
@@ -405,11 +470,11 @@ def expanded(frame=WORK_AREA):
 class E2ETest(unittest.TestCase):
     """The tests of a class share one Desktop; a failed test prints the log of every program it ran."""
 
-    compositor = False
+    compositor = xorg = False
 
     @classmethod
     def setUpClass(cls):
-        cls.desktop = cls.x = cls.enterClassContext(Desktop(cls.compositor))
+        cls.desktop = cls.x = cls.enterClassContext(Desktop(cls.compositor, cls.xorg))
         cls.link = cls.desktop.link
 
     def setUp(self):
@@ -442,8 +507,7 @@ class E2ETest(unittest.TestCase):
         app.start().wait_window()
         if app.install.page == self.link.page:
             self.link.wait_for("ready", count=readies + 1)
-            self.link.run("0")  # the launch's own resume may come just after the page is ready
-            time.sleep(0.3)
+            self.link.run("0")  # the page takes commands
         return app
 
     def settle(self, app, want, timeout=20):

@@ -8,6 +8,13 @@ TEAL, AMBER, MAGENTA, BEHIND = (20, 82, 92), (245, 173, 20), (255, 0, 255), (128
 OWN_FRAME = (100, 60, 1000, 650)
 
 
+def move_window(d, app, frame):
+    """Moves the window as a user would."""
+    d.x("wmctrl", "-i", "-r", hex(app.window), "-e", "0," + ",".join(map(str, frame)))
+    wait(lambda: d.geometry(app.window) == frame, 10, f"the window at {frame}")
+    time.sleep(0.5)  # the program hears of it
+
+
 def close_to(pixel, colour, tolerance=3):
     return all(abs(a - b) <= tolerance for a, b in zip(pixel, colour))
 
@@ -47,7 +54,6 @@ class Bubble(E2ETest):
         self.collapse(app)
         b = app.bubble
         self.assertEqual(d.atoms(b, "_NET_WM_WINDOW_TYPE"), {"_NET_WM_WINDOW_TYPE_UTILITY"})
-        self.assertIs(d.dpy.create_resource_object("window", b).get_wm_hints().input, 0, "the bubble takes no focus")
         self.assertLessEqual({"_NET_WM_STATE_ABOVE", "_NET_WM_STATE_SKIP_TASKBAR", "_NET_WM_STATE_SKIP_PAGER"},
                              d.atoms(b, "_NET_WM_STATE"))
         self.assertEqual(d.prop(b, "_NET_WM_DESKTOP"), [0xFFFFFFFF], "on every desktop")
@@ -92,11 +98,7 @@ class Bubble(E2ETest):
 
     def test_the_window_comes_back_to_the_frame_it_should(self):
         app, d = self.launch(), self.desktop
-
-        def put(frame):
-            d.x("wmctrl", "-i", "-r", hex(app.window), "-e", "0," + ",".join(map(str, frame)))
-            wait(lambda: d.geometry(app.window) == frame, 10, f"the window at {frame}")
-            time.sleep(0.5)  # the program hears of it
+        put = lambda frame: move_window(d, app, frame)
 
         # "wake" and the bubble fill the work area, collapsed or not, and the page resumes even if nothing moved.
         self.restore(app, how=lambda: self.link.post({"type": "wake"}))
@@ -122,19 +124,30 @@ class Bubble(E2ETest):
         self.restore(app, how=lambda: self.link.post({"type": "wake"}))
         self.restore(app, OWN_FRAME, lambda: d.keys(app.window, "ctrl+n"))
 
-    def test_the_collapsed_window_keeps_off_the_keyboard_and_the_bubble_stays(self):
+    def test_the_keyboard_goes_to_the_bubble_never_to_the_hidden_page(self):
         app, d = self.launch(), self.desktop
+        hints = lambda: d.dpy.create_resource_object("window", app.bubble).get_wm_hints().input
         d.click(640, 400)
         d.xdo("type", "a")  # the page hears keys while expanded
         self.link.wait_for("key")
         self.collapse(app)
-        self.assertNotEqual(d.active(), app.window)
+        self.assertEqual(poll(d.active, lambda w: w == app.bubble, 5), app.bubble, "the bubble took the keyboard")
         d.xdo("type", "bc")
         d.xdo("key", "alt+F4")
         d.x("wmctrl", "-i", "-c", hex(app.bubble))  # as a pager or a panel would
         time.sleep(1)
         self.assertEqual((self.link.of("key"), app.process.poll(), app.state()), (["a"], None, collapsed()))
-        self.restore(app)
+        self.restore(app, how=lambda: d.xdo("key", "Return"))  # as a click does
+        move_window(d, app, OWN_FRAME)
+        self.collapse(app)
+        self.restore(app, OWN_FRAME, lambda: d.xdo("key", "ctrl+n"))  # the menu's shortcut: the saved frame
+        self.collapse(app)
+        self.restore(app, how=lambda: d.xdo("key", "space"))
+        self.assertEqual(self.link.of("key"), ["a"])
+        # Collapsed from a window without the keyboard, the bubble leaves it where it is.
+        d.xdo("windowfocus", "--sync", d.panel.id)
+        self.collapse(app)
+        self.assertEqual((hints(), d.active() == app.bubble), (0, False))
 
     def test_close_together_requests_end_where_the_last_one_asked(self):
         app, d, rng = self.launch(), self.desktop, random.Random(7)

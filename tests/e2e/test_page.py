@@ -2,7 +2,7 @@
 microphone (WebKit's mock devices stand in for real ones); and the page coming back when its process dies."""
 
 import collections, contextlib, os, signal, time, unittest
-from harness import E2ETest, FakeBrowser, centre, collapsed, expanded, poll, wait
+from harness import WORK_AREA, E2ETest, FakeBrowser, centre, centred, collapsed, expanded, poll, wait
 
 OPENED = ["https://example.org/", "http://example.org/path?q=1&r=2#frag", "https://example.org/a%20b?x=%C3%A9#f"]
 # The scheme in other cases, other schemes, a space: GIO would open each of these (the fake browser takes them all).
@@ -51,13 +51,21 @@ class Page(E2ETest):
         for name, answer, outcome in answers:  # the page remembers an answer, so each gets a fresh run
             with self.subTest(name):
                 self.link.clear()
+                for earlier in self.apps:  # also one a failed subtest left behind
+                    earlier.process.stop()
                 app = self.launch()
+                if name == "Return":  # asked while collapsed: in the middle of the work area, with the keyboard
+                    self.link.post({"type": "minimize"})
+                    self.settle(app, collapsed())
                 self.link.run(capture("{audio: true, video: true}"))
                 prompt = wait(app.alerts, 15, "the prompt")[0]
+                if name == "Return":
+                    self.assertEqual((centred(d.geometry(prompt), WORK_AREA), poll(d.active, lambda w: w == prompt, 5)),
+                                     (True, prompt))
                 self.assertIn("_NET_WM_WINDOW_TYPE_DIALOG", d.atoms(prompt, "_NET_WM_WINDOW_TYPE"))
                 self.assertIn("_NET_WM_STATE_MODAL", d.atoms(prompt, "_NET_WM_STATE"))
                 self.assertEqual(d.prop(prompt, "WM_TRANSIENT_FOR"), [app.window])
-                self.assertEqual(d.accessible(app.process.pid, role="label")[0]["name"],
+                self.assertEqual(d.accessible(app.process.pid, role="label")[-1]["name"],
                                  "Allow this page to use your camera and microphone?")
                 self.assertEqual([(b["name"], b["default"]) for b in self.buttons(app)],
                                  [("Don't Allow", False), ("Allow", True)])
@@ -65,7 +73,7 @@ class Page(E2ETest):
                 answer(prompt)
                 self.assertEqual(self.link.wait_for("capture"), outcome)
                 self.assertEqual(poll(app.alerts, lambda a: not a, 5), [])
-                app.process.stop()
+                self.settle(app, collapsed() if name == "Return" else expanded())
 
     def test_the_page_comes_back_when_its_process_ends_or_hangs(self):
         app = self.launch()
@@ -83,6 +91,15 @@ class Page(E2ETest):
         readies = len(self.link.of("ready"))
         self.link.send("setTimeout(function () { for (;;) {} })")
         self.link.wait_for("ready", timeout=60, count=readies + 1)
+
+    def test_a_page_waiting_for_its_visitor_is_not_reloaded(self):
+        app = self.launch()
+        readies = len(self.link.of("ready"))
+        self.link.send("report('confirmed', confirm('Go on?'))")
+        time.sleep(20)  # a page stuck this long is ended within 15 s
+        self.assertEqual(len(self.link.of("ready")), readies)
+        self.desktop.keys(app.window, "Return")
+        self.assertIs(self.link.wait_for("confirmed"), True)
 
     def test_quitting_with_the_prompt_open(self):
         app = self.launch()

@@ -2,7 +2,7 @@
 what the fetch refuses to take for a manifest, and quitting while a request hangs."""
 
 import time, unittest
-from harness import E2ETest, FakeBrowser, collapsed, expanded, poll, wait
+from harness import TITLE, WORK_AREA, E2ETest, FakeBrowser, centred, collapsed, expanded, poll, wait
 from update_server import MANIFEST_PATH, MiB, UpdateServer, endless, manifest, manifest_bytes, redirect, silence
 
 DOWNLOAD = "https://orvi.example/downloads/Orvi%20Desktop%201.4.2.dmg?from=update&arch=x86_64"
@@ -27,17 +27,25 @@ class Update(E2ETest):
 
     def test_a_newer_version_is_announced_and_downloads_on_return(self):
         self.server.serve(manifest("1.4.2", url=DOWNLOAD, notes=NOTES))
-        install = self.install(None)
+        install, d = self.install(), self.desktop
         browser, app = FakeBrowser(install), self.launch(install, self.server.env())
+        self.link.post({"type": "minimize"})
+        self.settle(app, collapsed())
         self.assertGreaterEqual(self.server.wait_for_request().opened - app.started, 3.0, "3 s after launch")
+        # Collapsed, the alert is the assistant's all the same, in the middle of the work area, above the bubble,
+        # with the keyboard.
         alert = wait(app.alerts, 15, "the alert")[0]
-        self.assertEqual(self.desktop.prop(alert, "WM_TRANSIENT_FOR"), [app.window])
-        self.assertEqual([n["name"] for n in self.desktop.accessible(app.process.pid, role="label")],
+        self.assertEqual((d.prop(alert, "WM_TRANSIENT_FOR"), d.prop(alert, "_NET_WM_NAME")), ([app.window], TITLE))
+        stacking = d.prop(None, "_NET_CLIENT_LIST_STACKING")
+        self.assertEqual((centred(d.geometry(alert), WORK_AREA), poll(d.active, lambda w: w == alert, 5),
+                          stacking.index(alert) > stacking.index(app.bubble)), (True, alert, True))
+        self.assertEqual([n["name"] for n in self.desktop.accessible(app.process.pid, role="label")][-2:],
                          ["Orvi Desktop 1.4.2 is ready", NOTES])
         self.assertEqual(install.read_defaults()["OrviDesktopUpdateNotice.1.4.2"], {"boolean": True},
                          "remembered while the question is still open")
         self.answer(app, "Return")
         self.assertEqual(poll(browser.opened, bool, 10), [[DOWNLOAD]])
+        self.settle(app, collapsed())
         self.quit(app)
 
     def test_what_counts_as_a_manifest(self):

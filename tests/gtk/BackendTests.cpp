@@ -42,7 +42,8 @@ TEST_F(BackendTest, WritesAreAtomicAndInOrderFoldersComeWithParentsAndMovesNever
     files.writeFileAtomically(path, Bytes { 'n', 0, 0xFF }, 0600);
     files.writeFileAtomically(other, Bytes { '2' }, 0600);
     files.waitForWrites();
-    EXPECT_EQ(std::tuple(files.readFile(path), mode(path), mode(folder + "/a/b"), entries(folder + "/a/b")),
+    EXPECT_EQ(std::tuple(files.readFile(path), mode(path), mode(folder + "/a/b"),
+                  entries(folder + "/a/b")),
         std::tuple(Bytes { 'n', 0, 0xFF }, 0600u, 0700u, 1L));
     EXPECT_FALSE(files.moveItem(path, other));
     EXPECT_TRUE(files.moveItem(path, folder + "/moved"));
@@ -79,5 +80,6 @@ TEST(ApplicationGtk, AQuitWhileQuittingIsIgnored)
     application.terminate();
     EXPECT_EQ(std::pair(delegate.asked, delegate.told), std::pair(1, 1));
     // An update check that finishes now finds its alert answered at once, unseen.
-    EXPECT_EQ(gtk::AlertGtk().runModal(), AlertResponse::cancelled);
+    gtk::ScreenGtk screen;
+    EXPECT_EQ(gtk::AlertGtk(screen).runModal(), AlertResponse::cancelled);
 }

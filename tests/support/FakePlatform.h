@@ -56,11 +56,13 @@ struct FakeWindow final : Window, Logged {
     void setIgnoresKeyboardEvents(bool value) override { log("ignoresKeys ", value); }
     void orderFrontRegardless() override { log("front"); }
     void makeKeyAndOrderFront() override { log("key"); }
+    bool isKeyWindow() const override { return hasKeyboard; }
     void orderOut() override { log("out"); }
     void deminiaturize() override { log("deminiaturize"); }
     void performWindowDrag(const MouseEvent&) override { log("drag"); }
     Rect rect;
     WindowDelegate* delegate { nullptr };
+    bool hasKeyboard { false };
 };
 
 struct FakeButton final : Button {
@@ -73,8 +75,8 @@ struct FakeButton final : Button {
     void setLayerBorderWidth(double) override { }
     void setLayerBorderColor(const Color&) override { }
     void setToolTip(Text) override { }
-    void setMouseHandler(ButtonMouseHandler* value) override { mouse = value; }
-    ButtonMouseHandler* mouse { nullptr };
+    void setEventHandler(ButtonEventHandler* value) override { mouse = value; }
+    ButtonEventHandler* mouse { nullptr };
 };
 
 struct FakeConfiguration final : WebViewConfiguration, UserContentController, Logged {
@@ -185,6 +187,15 @@ struct FakePlatform final : Platform, Services, Stores, Logged {
             delegate->applicationWillTerminate();
     }
     std::optional<Rect> mainScreenVisibleFrame() const override { return screenFrame; }
+    // The main screen (its frame is its visible frame) and `otherScreens`.
+    std::vector<ScreenArea> screens() const override
+    {
+        std::vector<ScreenArea> all;
+        if (screenFrame)
+            all.push_back({ *screenFrame, *screenFrame });
+        return all.insert(all.end(), otherScreens.begin(), otherScreens.end()), all;
+    }
+    void setDelegate(ScreenDelegate* value) override { screenDelegate = value; }
     std::unique_ptr<ActivityToken> beginActivity(uint64_t options, Text why) override
     {
         return log("begin ", std::hex, options, " ", why), std::make_unique<ActivityToken>();
@@ -281,6 +292,8 @@ struct FakePlatform final : Platform, Services, Stores, Logged {
     ApplicationDelegate* delegate { nullptr };
     Menu menu;
     std::optional<Rect> screenFrame = Rect { 10, 20, 1280, 772 };
+    std::vector<ScreenArea> otherScreens;
+    ScreenDelegate* screenDelegate { nullptr };
     std::optional<std::string> resources = "/opt/orvi/share/orvi-desktop", library;
     std::optional<std::string> version = "1.4.1";
     std::map<std::string, Bytes> files;

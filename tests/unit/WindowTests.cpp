@@ -2,6 +2,7 @@
 #include "window/OrviWindowController.h"
 #include "window/PageContract.h"
 #include "window/ReloadSchedule.h"
+#include "window/ScreenPlacement.h"
 
 #include <gtest/gtest.h>
 #include <regex>
@@ -96,18 +97,6 @@ TEST(InterfaceLoading, ThePageComesFromTheFirstPlaceThatHasItWithItsFace)
     }
 }
 
-// Without a screen the window is centred and the bubble placed as on a 1440x900 one.
-TEST(Showing, WithoutAScreen)
-{
-    FakePlatform platform;
-    platform.screenFrame.reset();
-    OrviWindowController controller(platform, "/nowhere");
-    controller.minimizeToBubble();
-    EXPECT_EQ(
-        std::pair(platform.count("w0.center"), platform.count("make window 1304,24 112x112 128")),
-        std::pair(1L, 1L));
-}
-
 // Any movement with the button held makes a drag; a release clicks only when
 // nothing moved since the last press. The window system may send no release
 // after a drag it took over.
@@ -170,4 +159,101 @@ TEST(PageRecovery, AStuckPageIsEnded)
     EXPECT_EQ(platform.calls,
         (Journal { ask, wait, ask, wait, wait, end, wait, ask, wait, ask, wait, wait, ask, wait,
             end, wait }));
+}
+
+// The expanded assistant keeps the frame the user gave it, moved before it is
+// shrunk, and covers a visible frame that covered before or that is below its
+// smallest size; the bubble comes back onto the screen that holds most of it,
+// or goes home when it lies on none.
+TEST(ScreenPlacement, FramesComeInsideTheNewVisibleFrames)
+{
+    struct Row {
+        const char* what;
+        bool bubble;
+        std::optional<Rect> frame;
+        std::vector<ScreenArea> screens;
+        Rect placed;
+    };
+    const ScreenArea wide { { 0, 0, 1920, 1080 }, { 0, 0, 1920, 1052 } },
+        small { { 0, 0, 1280, 800 }, { 0, 0, 1280, 772 } },
+        tiny { { 0, 0, 64, 64 }, { 0, 0, 64, 36 } },
+        right { { 1280, 0, 1280, 1024 }, { 1280, 0, 1280, 1024 } };
+    const Rect own { 100, 60, 1000, 650 }, home { 1, 2, 112, 112 };
+    for (const Row& row :
+        std::vector<Row> { { "covering", false, std::nullopt, { small }, small.visibleFrame },
+            { "own frame that fits", false, own, { wide }, own },
+            { "moved in", false, Rect { 1500, 600, 1000, 650 }, { small },
+                { 280, 122, 1000, 650 } },
+            { "moved in from below", false, Rect { -300, -50, 1000, 650 }, { small },
+                { 0, 0, 1000, 650 } },
+            { "shrunk where it must", false, Rect { 100, 60, 1500, 650 }, { small },
+                { 0, 60, 1280, 650 } },
+            { "below the smallest size", false, own, { tiny }, tiny.visibleFrame },
+            { "bubble inside", true, Rect { 1300, 500, 112, 112 }, { small, right },
+                { 1300, 500, 112, 112 } },
+            { "bubble mostly on the left", true, Rect { 1200, 700, 112, 112 }, { small, right },
+                { 1168, 660, 112, 112 } },
+            { "bubble mostly on the right", true, Rect { 1250, -50, 112, 112 }, { small, right },
+                { 1280, 0, 112, 112 } },
+            { "bubble where no screen is", true, Rect { 1784, 944, 112, 112 }, { small },
+                home } }) {
+        Rect placed = row.bubble
+            ? bubbleFrameIn(*row.frame, row.screens, home)
+            : expandedFrameIn(row.frame, row.screens[0].visibleFrame, { 900, 620 });
+        EXPECT_EQ(placed, row.placed) << row.what;
+    }
+}
+
+// What the user chose survives a screen too small for it; collapsed, the
+// window stays in the corner and the frame it comes back to follows; while
+// every monitor is off nothing moves.
+TEST(FollowingTheScreens, TheAssistantIsAsBeforeOnceTheScreenIsBack)
+{
+    FakePlatform platform;
+    OrviWindowController controller(platform, "/nowhere");
+    auto& window = *platform.windows[0];
+    auto changed = [&](std::optional<Rect> screen) {
+        platform.screenFrame = screen;
+        platform.screenDelegate->screenParametersDidChange();
+    };
+    const Rect screen = *platform.screenFrame, small { 0, 0, 800, 600 }, own { 100, 60, 1000, 650 };
+    controller.showMainWindow(false);
+    changed(small);
+    changed(screen);
+    EXPECT_EQ(window.rect, screen);
+    window.rect = own;
+    window.delegate->windowDidMove();
+    changed(small);
+    EXPECT_EQ(window.rect, small);
+    window.hasKeyboard = true;
+    controller.minimizeToBubble();
+    EXPECT_EQ(platform.count("w1.key"), 1); // the bubble took the keyboard
+    changed(Rect { 0, 0, 1050, 640 });
+    EXPECT_EQ(std::pair(window.rect, controller.savedExpandedFrame()),
+        std::pair(Rect { 0, 0, 2, 2 }, std::optional(Rect { 50, 0, 1000, 640 })));
+    platform.calls.clear();
+    changed(std::nullopt);
+    EXPECT_EQ(platform.calls, Journal {});
+    changed(screen);
+    controller.showMainWindow(false);
+    EXPECT_EQ(window.rect, own);
+}
+
+// A page showing its own dialog is waiting for its visitor, not stuck; once it
+// runs again it has the usual time to answer.
+TEST(PageRecovery, APageWaitingForItsVisitorIsLeftAlone)
+{
+    FakePlatform platform;
+    OrviWindowController controller(platform, "/nowhere");
+    auto& page = *platform.webView;
+    auto& ui = static_cast<WebUIDelegate&>(controller);
+    platform.advance(5);
+    ui.webViewDidOpenPageDialog();
+    platform.advance(60);
+    EXPECT_EQ(platform.count("terminate page"), 0);
+    ui.webViewDidClosePageDialog();
+    platform.advance(5);
+    EXPECT_EQ(platform.count("terminate page"), 0);
+    platform.advance(5);
+    EXPECT_EQ(std::pair(platform.count("terminate page"), page.pending.size()), std::pair(1L, 1ul));
 }

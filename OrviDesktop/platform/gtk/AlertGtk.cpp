@@ -1,5 +1,7 @@
 #include "platform/gtk/AlertGtk.h"
 
+#include "platform/gtk/DialogPlacement.h"
+
 #include <algorithm>
 
 namespace orvi::gtk {
@@ -21,7 +23,7 @@ long AlertGtk::runModal()
     if (programQuitting)
         return AlertResponse::cancelled;
     GtkApplication* application = GTK_APPLICATION(g_application_get_default());
-    GtkWindow* parent = application ? gtk_application_get_active_window(application) : nullptr;
+    GtkWindow* parent = mainWindowOf(application);
     GtkWidget* dialog = gtk_message_dialog_new(
         parent, GTK_DIALOG_MODAL, GTK_MESSAGE_OTHER, GTK_BUTTONS_NONE, "%s", m_message.c_str());
     if (!m_informative.empty())
@@ -37,6 +39,8 @@ long AlertGtk::runModal()
         gtk_window_set_title(GTK_WINDOW(dialog), gtk_window_get_title(parent));
     gtk_window_set_keep_above(GTK_WINDOW(dialog), TRUE);
     gtk_window_set_position(GTK_WINDOW(dialog), GTK_WIN_POS_CENTER);
+    placeDialog(GTK_WINDOW(dialog), parent, m_screen);
+    presentDialog(GTK_WINDOW(dialog));
 
     runningAlerts().push_back(GTK_DIALOG(dialog));
     gint response = gtk_dialog_run(GTK_DIALOG(dialog));

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/Alert.h"
+#include "platform/gtk/ScreenGtk.h"
 
 #include <gtk/gtk.h>
 #include <string>
@@ -9,10 +10,16 @@
 namespace orvi::gtk {
 
 // A GtkMessageDialog run in a nested main loop, above every window of the
-// program (the assistant floats). Buttons sit in the usual GTK order, the first
+// program (the assistant floats), belonging to the assistant and titled as it
+// is, with the keyboard focus. Buttons sit in the usual GTK order, the first
 // one rightmost and default: Return chooses it, Escape closes the alert.
 class AlertGtk final : public Alert {
 public:
+    explicit AlertGtk(const ScreenGtk& screen)
+        : m_screen(screen)
+    {
+    }
+
     void setMessageText(const std::string& text) override { m_message = text; }
     void setInformativeText(const std::string& text) override { m_informative = text; }
     void addButtonWithTitle(const std::string& title) override { m_buttons.push_back(title); }
@@ -24,6 +31,7 @@ public:
     static void quitting();
 
 private:
+    const ScreenGtk& m_screen;
     std::string m_message;
     std::string m_informative;
     std::vector<std::string> m_buttons;

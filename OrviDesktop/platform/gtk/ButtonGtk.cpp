@@ -1,7 +1,5 @@
 #include "platform/gtk/ButtonGtk.h"
 
-#include "platform/gtk/ScreenGtk.h"
-
 #include <cmath>
 #include <sstream>
 
@@ -36,20 +34,11 @@ int cssWeight(FontWeight weight)
     return 400;
 }
 
-Point pointInScreen(double xRoot, double yRoot)
-{
-    auto primary = ScreenGtk::primaryMonitorGeometry();
-    if (!primary)
-        return {};
-    Rect at = pointsFromPixels(
-        PixelRect { int(std::lround(xRoot)), int(std::lround(yRoot)), 0, 0 }, *primary);
-    return Point { at.x, at.y };
-}
-
 } // namespace
 
-ButtonGtk::ButtonGtk(const Rect& frame)
-    : m_box(gtk_event_box_new())
+ButtonGtk::ButtonGtk(ScreenGtk& screen, const Rect& frame)
+    : m_screen(screen)
+    , m_box(gtk_event_box_new())
     , m_label(gtk_label_new(nullptr))
     , m_style(gtk_css_provider_new())
 {
@@ -58,8 +47,10 @@ ButtonGtk::ButtonGtk(const Rect& frame)
     gtk_event_box_set_visible_window(GTK_EVENT_BOX(m_box), FALSE);
     gtk_widget_set_size_request(
         m_box, int(std::lround(frame.width)), int(std::lround(frame.height)));
-    gtk_widget_add_events(
-        m_box, GDK_BUTTON_PRESS_MASK | GDK_BUTTON_RELEASE_MASK | GDK_BUTTON1_MOTION_MASK);
+    gtk_widget_add_events(m_box,
+        GDK_BUTTON_PRESS_MASK | GDK_BUTTON_RELEASE_MASK | GDK_BUTTON1_MOTION_MASK
+            | GDK_KEY_PRESS_MASK);
+    gtk_widget_set_can_focus(m_box, TRUE);
 
     gtk_label_set_justify(GTK_LABEL(m_label), GTK_JUSTIFY_CENTER);
     gtk_widget_set_halign(m_label, GTK_ALIGN_CENTER);
@@ -87,6 +78,9 @@ ButtonGtk::ButtonGtk(const Rect& frame)
     g_signal_connect(m_box, "button-press-event", G_CALLBACK(buttonPress), this);
     g_signal_connect(m_box, "motion-notify-event", G_CALLBACK(motionNotify), this);
     g_signal_connect(m_box, "button-release-event", G_CALLBACK(buttonRelease), this);
+    g_signal_connect(m_box, "key-press-event", G_CALLBACK(keyPress), this);
+    // The only thing in its window that takes keys.
+    g_signal_connect(m_box, "map", G_CALLBACK(gtk_widget_grab_focus), nullptr);
 }
 
 ButtonGtk::~ButtonGtk()
@@ -171,12 +165,19 @@ void ButtonGtk::updateStyle()
     gtk_css_provider_load_from_data(m_style, box.str().c_str(), -1, nullptr);
 }
 
+Point ButtonGtk::pointInScreen(double xRoot, double yRoot) const
+{
+    auto at = m_screen.pointsFromPixels(
+        PixelRect { int(std::lround(xRoot)), int(std::lround(yRoot)), 0, 0 });
+    return at ? Point { at->x, at->y } : Point {};
+}
+
 gboolean ButtonGtk::buttonPress(GtkWidget*, GdkEventButton* event, ButtonGtk* self)
 {
     if (event->type != GDK_BUTTON_PRESS || event->button != GDK_BUTTON_PRIMARY)
         return TRUE;
     self->m_pressed = true;
-    self->m_pressLocation = pointInScreen(event->x_root, event->y_root);
+    self->m_pressLocation = self->pointInScreen(event->x_root, event->y_root);
     if (self->m_handler)
         self->m_handler->mouseDown(MouseEvent {
             self->m_pressLocation, self->m_pressLocation, event->button, event->time });
@@ -188,8 +189,9 @@ gboolean ButtonGtk::motionNotify(GtkWidget*, GdkEventMotion* event, ButtonGtk* s
     if (!self->m_pressed || !(event->state & GDK_BUTTON1_MASK))
         return TRUE;
     if (self->m_handler)
-        self->m_handler->mouseDragged(MouseEvent { pointInScreen(event->x_root, event->y_root),
-            self->m_pressLocation, GDK_BUTTON_PRIMARY, event->time });
+        self->m_handler->mouseDragged(
+            MouseEvent { self->pointInScreen(event->x_root, event->y_root), self->m_pressLocation,
+                GDK_BUTTON_PRIMARY, event->time });
     return TRUE;
 }
 
@@ -199,9 +201,28 @@ gboolean ButtonGtk::buttonRelease(GtkWidget*, GdkEventButton* event, ButtonGtk* 
         return TRUE;
     self->m_pressed = false;
     if (self->m_handler)
-        self->m_handler->mouseUp(MouseEvent { pointInScreen(event->x_root, event->y_root),
+        self->m_handler->mouseUp(MouseEvent { self->pointInScreen(event->x_root, event->y_root),
             self->m_pressLocation, event->button, event->time });
     return TRUE;
+}
+
+// Shortcuts with a modifier are the application's.
+gboolean ButtonGtk::keyPress(GtkWidget*, GdkEventKey* event, ButtonGtk* self)
+{
+    if (event->state & gtk_accelerator_get_default_mod_mask())
+        return FALSE;
+    switch (event->keyval) {
+    case GDK_KEY_Return:
+    case GDK_KEY_KP_Enter:
+    case GDK_KEY_ISO_Enter:
+    case GDK_KEY_space:
+    case GDK_KEY_KP_Space:
+        if (self->m_handler)
+            self->m_handler->keyboardPress();
+        return TRUE;
+    default:
+        return FALSE;
+    }
 }
 
 } // namespace orvi::gtk

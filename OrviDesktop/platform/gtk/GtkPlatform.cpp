@@ -94,18 +94,18 @@ UserDefaults& GtkPlatform::userDefaults()
 std::unique_ptr<Window> GtkPlatform::makeWindow(const Rect& contentRect, uint32_t styleMask)
 {
     auto& application = m_services->application;
-    return std::make_unique<WindowGtk>(
-        application.gtkApplication(), application.applicationMenu(), contentRect, styleMask);
+    return std::make_unique<WindowGtk>(application.gtkApplication(), application.applicationMenu(),
+        m_services->screen, contentRect, styleMask);
 }
 
 std::unique_ptr<Alert> GtkPlatform::makeAlert()
 {
-    return std::make_unique<AlertGtk>();
+    return std::make_unique<AlertGtk>(m_services->screen);
 }
 
 std::unique_ptr<Button> GtkPlatform::makeButton(const Rect& frame)
 {
-    return std::make_unique<ButtonGtk>(frame);
+    return std::make_unique<ButtonGtk>(m_services->screen, frame);
 }
 
 std::unique_ptr<WebViewConfiguration> GtkPlatform::makeWebViewConfiguration()
@@ -115,7 +115,8 @@ std::unique_ptr<WebViewConfiguration> GtkPlatform::makeWebViewConfiguration()
 
 std::unique_ptr<WebView> GtkPlatform::makeWebView(WebViewConfiguration& configuration)
 {
-    return std::make_unique<WebViewGtk>(static_cast<WebViewConfigurationGtk&>(configuration));
+    return std::make_unique<WebViewGtk>(
+        static_cast<WebViewConfigurationGtk&>(configuration), m_services->screen);
 }
 
 } // namespace orvi::gtk

@@ -77,10 +77,10 @@ GtkWidget* stripButton(GtkWidget* button, Glyph glyph, const char* tooltip)
     return button;
 }
 
-GtkWidget* windowButton(Glyph glyph, const char* tooltip, GCallback clicked, GtkWindow* window)
+GtkWidget* windowButton(Glyph glyph, const char* tooltip, GCallback clicked, gpointer data)
 {
     GtkWidget* button = stripButton(gtk_button_new(), glyph, tooltip);
-    g_signal_connect_swapped(button, "clicked", clicked, window);
+    g_signal_connect_swapped(button, "clicked", clicked, data);
     return button;
 }
 
@@ -96,7 +96,8 @@ gboolean beginMove(GtkWidget*, GdkEventButton* event, GtkWindow* window)
 
 } // namespace
 
-TitleStrip makeTitleStrip(GtkWindow* window, uint32_t styleMask, GMenuModel* menu)
+TitleStrip makeTitleStrip(
+    GtkWindow* window, uint32_t styleMask, GMenuModel* menu, GCallback minimize, gpointer data)
 {
     addStyleSheetOnce(styleSheet);
     TitleStrip strip { gtk_event_box_new(), gtk_label_new(nullptr) };
@@ -116,8 +117,7 @@ TitleStrip makeTitleStrip(GtkWindow* window, uint32_t styleMask, GMenuModel* men
             windowButton(Glyph::close, "Close", G_CALLBACK(gtk_window_close), window), FALSE, FALSE,
             0);
     if (styleMask & WindowStyle::miniaturizable)
-        gtk_box_pack_start(GTK_BOX(box),
-            windowButton(Glyph::minimize, "Minimize", G_CALLBACK(gtk_window_iconify), window),
+        gtk_box_pack_start(GTK_BOX(box), windowButton(Glyph::minimize, "Minimize", minimize, data),
             FALSE, FALSE, 0);
     // The menu lives here, out of the page's way, rather than in a menu bar
     // that would push the page down.

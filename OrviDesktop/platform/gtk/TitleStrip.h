@@ -14,7 +14,9 @@ struct TitleStrip {
     GtkWidget* title { nullptr };
 };
 
-// `menu` may be null. The strip is not yet in any container.
-TitleStrip makeTitleStrip(GtkWindow*, uint32_t styleMask, GMenuModel* menu);
+// `menu` may be null. The minimise button calls `minimize` with `data`. The
+// strip is not yet in any container.
+TitleStrip makeTitleStrip(
+    GtkWindow*, uint32_t styleMask, GMenuModel* menu, GCallback minimize, gpointer data);
 
 } // namespace orvi::gtk

@@ -1,5 +1,7 @@
 #include "platform/gtk/WebViewGtk.h"
 
+#include "platform/gtk/DialogPlacement.h"
+
 #include <filesystem>
 #include <utility>
 
@@ -127,7 +129,9 @@ void WebViewConfigurationGtk::setMediaStreamEnabled(bool enabled)
 
 // WebViewGtk
 
-WebViewGtk::WebViewGtk(WebViewConfigurationGtk& configuration)
+WebViewGtk::WebViewGtk(WebViewConfigurationGtk& configuration, const ScreenGtk& screen)
+    : m_screen(screen)
+    , m_weakSelf(std::make_shared<WebViewGtk*>(this))
 {
     // WebKitGTK lets sound start on its own only under the "allow" autoplay
     // policy; the gesture setting alone still keeps pages silent.
@@ -141,6 +145,8 @@ WebViewGtk::WebViewGtk(WebViewConfigurationGtk& configuration)
     g_object_unref(policies);
     g_object_ref_sink(m_webView);
     g_signal_connect(m_webView, "permission-request", G_CALLBACK(permissionRequest), this);
+    g_signal_connect(m_webView, "script-dialog", G_CALLBACK(pageDialogOpened), this);
+    g_signal_connect(m_webView, "print", G_CALLBACK(pageDialogOpened), this);
     g_signal_connect_swapped(m_webView, "hierarchy-changed",
         G_CALLBACK(+[](WebViewGtk* self) { self->applyBackground(); }), this);
     g_signal_connect(m_webView, "load-changed",
@@ -238,6 +244,21 @@ void WebViewGtk::evaluateJavaScript(const std::string& script, std::function<voi
             (*ran)();
         },
         new std::function<void()>(std::move(ran)));
+}
+
+// WebKit shows the dialog (the print dialog a moment later) and the page's
+// process waits for the answer, so an empty script runs only once it has it.
+gboolean WebViewGtk::pageDialogOpened(WebKitWebView*, gpointer, WebViewGtk* self)
+{
+    if (self->m_pageDialogs++ == 0 && self->m_uiDelegate)
+        self->m_uiDelegate->webViewDidOpenPageDialog();
+    self->evaluateJavaScript("0", [weakSelf = std::weak_ptr(self->m_weakSelf)] {
+        auto alive = weakSelf.lock();
+        WebViewGtk* view = alive ? *alive : nullptr;
+        if (view && --view->m_pageDialogs == 0 && view->m_uiDelegate)
+            view->m_uiDelegate->webViewDidClosePageDialog();
+    });
+    return FALSE;
 }
 
 void WebViewGtk::terminateWebContentProcess()
@@ -367,6 +388,7 @@ void WebViewGtk::prompt(WebKitPermissionRequest* request, MediaCaptureType type)
         gtk_window_set_title(GTK_WINDOW(m_promptDialog), gtk_window_get_title(parent));
     // Above the floating assistant, like the assistant itself.
     gtk_window_set_keep_above(GTK_WINDOW(m_promptDialog), TRUE);
+    placeDialog(GTK_WINDOW(m_promptDialog), parent, m_screen);
     m_promptedRequest = request;
     g_signal_connect(m_promptDialog, "response", G_CALLBACK(promptAnswered), this);
     // The question may go before it is answered: with the window it belongs
@@ -379,8 +401,7 @@ void WebViewGtk::prompt(WebKitPermissionRequest* request, MediaCaptureType type)
         }
     }),
         this);
-    gtk_widget_show(m_promptDialog);
-    gtk_window_present(GTK_WINDOW(m_promptDialog));
+    presentDialog(GTK_WINDOW(m_promptDialog));
 }
 
 // Allow grants, anything else (Don't Allow, Escape, closing) denies.

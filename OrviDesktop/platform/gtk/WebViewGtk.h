@@ -1,9 +1,11 @@
 #pragma once
 
 #include "platform/WebView.h"
+#include "platform/gtk/ScreenGtk.h"
 #include "platform/gtk/ViewGtk.h"
 
 #include <map>
+#include <memory>
 #include <webkit2/webkit2.h>
 
 namespace orvi::gtk {
@@ -58,7 +60,7 @@ private:
 
 class WebViewGtk final : public WebView, public ViewGtk {
 public:
-    explicit WebViewGtk(WebViewConfigurationGtk&);
+    WebViewGtk(WebViewConfigurationGtk&, const ScreenGtk&);
     ~WebViewGtk() override;
 
     void setDrawsBackground(bool) override;
@@ -77,11 +79,13 @@ public:
 
 private:
     static gboolean permissionRequest(WebKitWebView*, WebKitPermissionRequest*, WebViewGtk*);
+    static gboolean pageDialogOpened(WebKitWebView*, gpointer, WebViewGtk*);
     void applyBackground();
     void answer(WebKitPermissionRequest*, MediaCaptureType, PermissionDecision);
     void prompt(WebKitPermissionRequest*, MediaCaptureType);
     static void promptAnswered(GtkDialog*, gint response, WebViewGtk*);
 
+    const ScreenGtk& m_screen;
     WebKitWebView* m_webView;
     WebUIDelegate* m_uiDelegate { nullptr };
     WebNavigationDelegate* m_navigationDelegate { nullptr };
@@ -92,6 +96,10 @@ private:
     // The one capture question on screen, with the request it answers.
     GtkWidget* m_promptDialog { nullptr };
     WebKitPermissionRequest* m_promptedRequest { nullptr };
+    // The page's own dialogs still open.
+    int m_pageDialogs { 0 };
+    // Answers that come after the view is gone find it gone.
+    std::shared_ptr<WebViewGtk*> m_weakSelf;
 };
 
 } // namespace orvi::gtk

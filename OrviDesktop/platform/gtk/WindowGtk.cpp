@@ -1,39 +1,30 @@
 #include "platform/gtk/WindowGtk.h"
 
-#include "platform/MouseEvent.h"
 #include "platform/gtk/ResizeEdges.h"
-#include "platform/gtk/ScreenGtk.h"
 #include "platform/gtk/StyleSheet.h"
 #include "platform/gtk/TitleStrip.h"
 
-#include <algorithm>
-#include <cmath>
 #include <gdk/gdkx.h>
 
 namespace orvi::gtk {
 
 namespace {
 
-// How long the window manager may stay silent before a window that is not
-// where it was asked to be is asked again.
-constexpr guint quietMilliseconds = 50;
-
 // A window that is not opaque shows what lies behind it.
 constexpr char clearStyleSheet[] = "window.orvi-clear, window.orvi-clear > overlay "
                                    "{ background-color: transparent; background-image: none; }";
 
-bool sizeBelow(const Rect& frame, Size minimum)
-{
-    return frame.width < minimum.width || frame.height < minimum.height;
-}
-
 } // namespace
 
-WindowGtk::WindowGtk(
-    GtkApplication* application, GMenuModel* menu, const Rect& contentRect, uint32_t styleMask)
+WindowGtk::WindowGtk(GtkApplication* application, GMenuModel* menu, ScreenGtk& screen,
+    const Rect& contentRect, uint32_t styleMask)
     : m_window(GTK_WINDOW(g_object_ref(gtk_window_new(GTK_WINDOW_TOPLEVEL))))
     , m_styleMask(styleMask)
     , m_shape(GTK_WIDGET(m_window))
+    , m_placement(m_window, screen, contentRect, [this] {
+        if (m_delegate)
+            m_delegate->windowDidMove();
+    })
 {
     addStyleSheetOnce(clearStyleSheet);
     if (application)
@@ -57,7 +48,7 @@ WindowGtk::WindowGtk(
     gtk_container_add(GTK_CONTAINER(m_window), m_overlay);
     gtk_widget_show(m_overlay);
     if ((styleMask & WindowStyle::titled) && (styleMask & WindowStyle::fullSizeContentView)) {
-        TitleStrip strip = makeTitleStrip(m_window, styleMask, menu);
+        TitleStrip strip = makeTitleStrip(m_window, styleMask, menu, G_CALLBACK(miniaturize), this);
         m_titleStrip = strip.widget;
         m_titleLabel = strip.title;
         gtk_overlay_add_overlay(GTK_OVERLAY(m_overlay), m_titleStrip);
@@ -65,27 +56,16 @@ WindowGtk::WindowGtk(
             addResizeEdges(GTK_OVERLAY(m_overlay));
     }
 
-    gtk_widget_add_events(GTK_WIDGET(m_window), GDK_BUTTON_PRESS_MASK | GDK_STRUCTURE_MASK);
+    gtk_widget_add_events(GTK_WIDGET(m_window), GDK_BUTTON_PRESS_MASK);
     g_signal_connect(m_window, "delete-event", G_CALLBACK(deleteEvent), this);
     g_signal_connect(m_window, "window-state-event", G_CALLBACK(windowStateEvent), this);
-    g_signal_connect(m_window, "configure-event", G_CALLBACK(configureEvent), this);
     g_signal_connect(m_window, "button-press-event", G_CALLBACK(buttonPressEvent), this);
     g_signal_connect(m_window, "key-press-event", G_CALLBACK(keyEvent), this);
     g_signal_connect(m_window, "key-release-event", G_CALLBACK(keyEvent), this);
-
-    gtk_window_set_default_size(m_window, std::max(1, int(std::lround(contentRect.width))),
-        std::max(1, int(std::lround(contentRect.height))));
-    m_frame = contentRect;
-    if (auto primary = ScreenGtk::primaryMonitorGeometry()) {
-        PixelRect pixels = pixelsFromPoints(contentRect, *primary);
-        gtk_window_move(m_window, pixels.x, pixels.y);
-    }
 }
 
 WindowGtk::~WindowGtk()
 {
-    if (m_quietCheck)
-        g_source_remove(m_quietCheck);
     g_signal_handlers_disconnect_by_data(m_window, this);
     gtk_widget_destroy(GTK_WIDGET(m_window));
     g_object_unref(m_window);
@@ -139,31 +119,6 @@ void WindowGtk::setTitlebarAppearsTransparent(bool transparent)
         gtk_style_context_add_class(style, "opaque");
 }
 
-void WindowGtk::setMinSize(Size minimum)
-{
-    m_minSize = minimum;
-    applyMinimumSize(!sizeBelow(m_frame, minimum));
-}
-
-// The user may not make the window smaller than its minimum, but the program
-// may: for a smaller frame the minimum is lifted, and it comes back only once
-// the window has reached a frame that satisfies it (GTK would otherwise grow
-// the window to it there and then). The window manager hears of it at once, so
-// that it holds no stale minimum against a request that follows.
-void WindowGtk::applyMinimumSize(bool applied)
-{
-    if (!m_minSize || applied == m_minSizeApplied)
-        return;
-    m_minSizeApplied = applied;
-    GdkGeometry geometry {};
-    geometry.min_width = int(std::lround(m_minSize->width));
-    geometry.min_height = int(std::lround(m_minSize->height));
-    auto hints = applied ? GDK_HINT_MIN_SIZE : GdkWindowHints(0);
-    gtk_window_set_geometry_hints(m_window, nullptr, &geometry, hints);
-    if (GdkWindow* window = gtk_widget_get_window(GTK_WIDGET(m_window)))
-        gdk_window_set_geometry_hints(window, &geometry, hints);
-}
-
 void WindowGtk::setLevel(WindowLevel level)
 {
     gtk_window_set_keep_above(m_window, level == WindowLevel::floating);
@@ -214,45 +169,6 @@ void WindowGtk::setBackgroundClear(bool clear)
 // for.
 void WindowGtk::setHasShadow(bool) { }
 
-void WindowGtk::setFrame(const Rect& frame)
-{
-    m_frame = frame;
-    auto primary = ScreenGtk::primaryMonitorGeometry();
-    if (!primary)
-        return;
-    if (m_minSize && sizeBelow(frame, *m_minSize))
-        applyMinimumSize(false);
-    PixelRect pixels = pixelsFromPoints(frame, *primary);
-    m_settling.request(pixels);
-    askFor(pixels);
-}
-
-void WindowGtk::askFor(const PixelRect& frame)
-{
-    int width = std::max(1, frame.width);
-    int height = std::max(1, frame.height);
-    gtk_window_move(m_window, frame.x, frame.y);
-    gtk_window_resize(m_window, width, height);
-    // GTK sends its own request only when it next lays the window out, and
-    // none for a size it believes the window has already; a shown window asks
-    // the window manager at once, in one request.
-    GdkWindow* window = gtk_widget_get_window(GTK_WIDGET(m_window));
-    if (window && gtk_widget_get_mapped(GTK_WIDGET(m_window))) {
-        gdk_window_move_resize(window, frame.x, frame.y, width, height);
-        gdk_display_flush(gdk_window_get_display(window));
-    }
-}
-
-void WindowGtk::center()
-{
-    gtk_window_set_position(m_window, GTK_WIN_POS_CENTER);
-    auto geometry = ScreenGtk::primaryMonitorGeometry();
-    if (!geometry)
-        return;
-    m_frame.x = std::round((geometry->width - m_frame.width) / 2);
-    m_frame.y = std::round((geometry->height - m_frame.height) / 2);
-}
-
 void WindowGtk::setAlphaValue(double alpha)
 {
     gtk_widget_set_opacity(GTK_WIDGET(m_window), alpha);
@@ -284,22 +200,9 @@ gboolean WindowGtk::keyEvent(GtkWidget*, GdkEvent*, WindowGtk* self)
     return self->m_ignoresKeyboard;
 }
 
-// GTK may map a window that was hidden back at the place it was first given;
-// it comes back where it was last seen (for the bubble: where the user left
-// it).
-void WindowGtk::restorePositionIfHidden()
-{
-    if (gtk_widget_get_visible(GTK_WIDGET(m_window)))
-        return;
-    if (auto primary = ScreenGtk::primaryMonitorGeometry()) {
-        PixelRect pixels = pixelsFromPoints(m_frame, *primary);
-        gtk_window_move(m_window, pixels.x, pixels.y);
-    }
-}
-
 void WindowGtk::orderFrontRegardless()
 {
-    restorePositionIfHidden();
+    m_placement.restorePositionIfHidden();
     gtk_widget_show(GTK_WIDGET(m_window));
     if (GdkWindow* window = gtk_widget_get_window(GTK_WIDGET(m_window)))
         gdk_window_raise(window);
@@ -307,42 +210,30 @@ void WindowGtk::orderFrontRegardless()
 
 void WindowGtk::makeKeyAndOrderFront()
 {
-    restorePositionIfHidden();
+    m_placement.restorePositionIfHidden();
+    if (isPanel())
+        gtk_window_set_accept_focus(m_window, TRUE);
     gtk_widget_show(GTK_WIDGET(m_window));
     GdkWindow* window = gtk_widget_get_window(GTK_WIDGET(m_window));
     gtk_window_present_with_time(m_window,
         window && GDK_IS_X11_WINDOW(window) ? gdk_x11_get_server_time(window) : GDK_CURRENT_TIME);
 }
 
+bool WindowGtk::isKeyWindow() const
+{
+    return gtk_window_has_toplevel_focus(m_window);
+}
+
 void WindowGtk::orderOut()
 {
     gtk_widget_hide(GTK_WIDGET(m_window));
+    if (isPanel())
+        gtk_window_set_accept_focus(m_window, FALSE);
 }
 
 void WindowGtk::deminiaturize()
 {
     gtk_window_deiconify(m_window);
-}
-
-// Window managers start a move from wherever the pointer is when they get the
-// request, so the way the pointer went since the press is made up first: the
-// window follows the pointer from the press on.
-void WindowGtk::performWindowDrag(const MouseEvent& event)
-{
-    auto primary = ScreenGtk::primaryMonitorGeometry();
-    if (!primary)
-        return;
-    auto pixel = [&](Point point) {
-        return pixelsFromPoints(Rect { point.x, point.y, 0, 0 }, *primary);
-    };
-    PixelRect pointer = pixel(event.locationInScreen);
-    PixelRect press = pixel(event.pressLocationInScreen);
-    if (pointer.x != press.x || pointer.y != press.y) {
-        int x = 0, y = 0;
-        gtk_window_get_position(m_window, &x, &y);
-        gtk_window_move(m_window, x + pointer.x - press.x, y + pointer.y - press.y);
-    }
-    gtk_window_begin_move_drag(m_window, int(event.button), pointer.x, pointer.y, event.timestamp);
 }
 
 // A window without a close button (the bubble) cannot be closed from outside
@@ -357,6 +248,25 @@ gboolean WindowGtk::deleteEvent(GtkWidget*, GdkEvent*, WindowGtk* self)
     return TRUE;
 }
 
+bool WindowGtk::isPanel() const
+{
+    return m_styleMask & WindowStyle::nonactivatingPanel;
+}
+
+// The title strip's minimise button. A window manager minimises the window;
+// with none that can (a kiosk started straight from xinit), the window
+// reports itself minimised at once, as if one had.
+void WindowGtk::miniaturize(WindowGtk* self)
+{
+    GdkScreen* screen = gtk_widget_get_screen(GTK_WIDGET(self->m_window));
+    if (GDK_IS_X11_SCREEN(screen)
+        && gdk_x11_screen_supports_net_wm_hint(
+            screen, gdk_atom_intern_static_string("_NET_WM_STATE_HIDDEN")))
+        gtk_window_iconify(self->m_window);
+    else if (self->m_delegate)
+        self->m_delegate->windowDidMiniaturize();
+}
+
 gboolean WindowGtk::windowStateEvent(GtkWidget*, GdkEventWindowState* event, WindowGtk* self)
 {
     if (!(event->changed_mask & GDK_WINDOW_STATE_ICONIFIED))
@@ -367,50 +277,6 @@ gboolean WindowGtk::windowStateEvent(GtkWidget*, GdkEventWindowState* event, Win
     if (justMinimized && self->m_delegate)
         self->m_delegate->windowDidMiniaturize();
     return FALSE;
-}
-
-// Every frame the window manager reports is held against the newest request;
-// a report with nothing asked is the user (or the window manager) moving the
-// window.
-gboolean WindowGtk::configureEvent(GtkWidget*, GdkEventConfigure* event, WindowGtk* self)
-{
-    auto primary = ScreenGtk::primaryMonitorGeometry();
-    if (!primary)
-        return FALSE;
-    PixelRect reported { event->x, event->y, event->width, event->height };
-    switch (self->m_settling.reported(reported)) {
-    case FrameSettling::Report::reached:
-        self->applyMinimumSize(!self->m_minSize || !sizeBelow(self->m_frame, *self->m_minSize));
-        break;
-    case FrameSettling::Report::moved:
-        self->m_frame = pointsFromPixels(reported, *primary);
-        break;
-    case FrameSettling::Report::settling:
-        break;
-    }
-    if (self->m_quietCheck)
-        g_source_remove(self->m_quietCheck);
-    self->m_quietCheck = self->m_settling.target()
-        ? g_timeout_add(quietMilliseconds, G_SOURCE_FUNC(quiet), self)
-        : 0;
-    return FALSE;
-}
-
-gboolean WindowGtk::quiet(WindowGtk* self)
-{
-    self->m_quietCheck = 0;
-    switch (self->m_settling.quiet()) {
-    case FrameSettling::Quiet::askAgain:
-        self->askFor(*self->m_settling.target());
-        break;
-    case FrameSettling::Quiet::giveUp:
-        if (auto primary = ScreenGtk::primaryMonitorGeometry())
-            self->m_frame = pointsFromPixels(self->m_settling.lastReported(), *primary);
-        break;
-    case FrameSettling::Quiet::nothing:
-        break;
-    }
-    return G_SOURCE_REMOVE;
 }
 
 gboolean WindowGtk::buttonPressEvent(GtkWidget*, GdkEventButton* event, WindowGtk* self)

@@ -1,13 +1,11 @@
 #pragma once
 
 #include "platform/Window.h"
-#include "platform/gtk/Coordinates.h"
-#include "platform/gtk/FrameSettling.h"
 #include "platform/gtk/ViewGtk.h"
+#include "platform/gtk/WindowPlacement.h"
 #include "platform/gtk/WindowShape.h"
 
 #include <gtk/gtk.h>
-#include <optional>
 
 namespace orvi::gtk {
 
@@ -15,11 +13,13 @@ namespace orvi::gtk {
 // the window manager's frame: its content fills it, under a title strip (see
 // TitleStrip.h) and, when it is resizable, edges to resize it by (see
 // ResizeEdges.h). A non-activating panel is an undecorated utility window that
-// never takes the focus and stays out of task bars.
+// stays out of task bars and takes the focus only when the program gives it.
+// Where the window goes is its WindowPlacement's business.
 class WindowGtk final : public Window {
 public:
     // `menu`, when given, is offered from a button in the title strip.
-    WindowGtk(GtkApplication*, GMenuModel* menu, const Rect& contentRect, uint32_t styleMask);
+    WindowGtk(
+        GtkApplication*, GMenuModel* menu, ScreenGtk&, const Rect& contentRect, uint32_t styleMask);
     ~WindowGtk() override;
 
     void setDelegate(WindowDelegate* delegate) override { m_delegate = delegate; }
@@ -29,7 +29,7 @@ public:
     void setTitleHidden(bool) override;
     void setTitlebarAppearsTransparent(bool) override;
     void setMovableByWindowBackground(bool movable) override { m_movableByBackground = movable; }
-    void setMinSize(Size) override;
+    void setMinSize(Size minimum) override { m_placement.setMinSize(minimum); }
     void setLevel(WindowLevel) override;
     void setCollectionBehavior(uint32_t) override;
     void setHidesOnDeactivate(bool) override;
@@ -37,11 +37,9 @@ public:
     void setBackgroundClear(bool) override;
     void setHasShadow(bool) override;
 
-    // The frame last asked for until the window manager has placed the window
-    // there; then where the window is.
-    Rect frame() const override { return m_frame; }
-    void setFrame(const Rect&) override;
-    void center() override;
+    Rect frame() const override { return m_placement.frame(); }
+    void setFrame(const Rect& frame) override { m_placement.setFrame(frame); }
+    void center() override { m_placement.center(); }
 
     void setAlphaValue(double) override;
     void setIgnoresMouseEvents(bool) override;
@@ -49,24 +47,21 @@ public:
 
     void orderFrontRegardless() override;
     void makeKeyAndOrderFront() override;
+    bool isKeyWindow() const override;
     void orderOut() override;
     void deminiaturize() override;
-    void performWindowDrag(const MouseEvent&) override;
+    void performWindowDrag(const MouseEvent& event) override { m_placement.drag(event); }
 
     GtkWindow* gtkWindow() const { return m_window; }
 
 private:
-    void applyMinimumSize(bool);
-    void askFor(const PixelRect&);
-    void waitForQuiet();
     void updateOutline();
-    void restorePositionIfHidden();
+    bool isPanel() const;
+    static void miniaturize(WindowGtk*);
 
     static gboolean deleteEvent(GtkWidget*, GdkEvent*, WindowGtk*);
     static gboolean windowStateEvent(GtkWidget*, GdkEventWindowState*, WindowGtk*);
-    static gboolean configureEvent(GtkWidget*, GdkEventConfigure*, WindowGtk*);
     static gboolean buttonPressEvent(GtkWidget*, GdkEventButton*, WindowGtk*);
-    static gboolean quiet(WindowGtk*);
     static gboolean keyEvent(GtkWidget*, GdkEvent*, WindowGtk*);
 
     GtkWindow* m_window { nullptr };
@@ -78,12 +73,8 @@ private:
     WindowDelegate* m_delegate { nullptr };
     uint32_t m_styleMask;
     WindowShape m_shape;
+    WindowPlacement m_placement;
 
-    Rect m_frame;
-    FrameSettling m_settling;
-    guint m_quietCheck { 0 };
-    std::optional<Size> m_minSize;
-    bool m_minSizeApplied { false };
     bool m_movableByBackground { false };
     bool m_ignoresKeyboard { false };
     bool m_iconified { false };

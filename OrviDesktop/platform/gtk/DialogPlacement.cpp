@@ -1,0 +1,42 @@
+#include "platform/gtk/DialogPlacement.h"
+
+#include <gdk/gdkx.h>
+
+namespace orvi::gtk {
+
+GtkWindow* mainWindowOf(GtkApplication* application)
+{
+    if (!application)
+        return nullptr;
+    for (GList* item = gtk_application_get_windows(application); item; item = item->next) {
+        auto* window = GTK_WINDOW(item->data);
+        if (gtk_window_get_type_hint(window) == GDK_WINDOW_TYPE_HINT_NORMAL)
+            return window;
+    }
+    return nullptr;
+}
+
+void placeDialog(GtkWindow* dialog, GtkWindow* parent, const ScreenGtk& screen)
+{
+    GtkRequisition size;
+    gtk_widget_get_preferred_size(GTK_WIDGET(dialog), nullptr, &size);
+    int width = 0, height = 0;
+    if (parent)
+        gtk_window_get_size(parent, &width, &height);
+    auto workarea = screen.primaryWorkarea();
+    if ((width >= size.width && height >= size.height) || !workarea)
+        return;
+    gtk_window_set_position(dialog, GTK_WIN_POS_NONE);
+    gtk_window_move(dialog, workarea->x + (workarea->width - size.width) / 2,
+        workarea->y + (workarea->height - size.height) / 2);
+}
+
+void presentDialog(GtkWindow* dialog)
+{
+    gtk_widget_realize(GTK_WIDGET(dialog));
+    GdkWindow* window = gtk_widget_get_window(GTK_WIDGET(dialog));
+    gtk_window_present_with_time(dialog,
+        window && GDK_IS_X11_WINDOW(window) ? gdk_x11_get_server_time(window) : GDK_CURRENT_TIME);
+}
+
+} // namespace orvi::gtk

@@ -1,0 +1,238 @@
+#include "platform/gtk/WindowPlacement.h"
+
+#include <algorithm>
+#include <cmath>
+#include <utility>
+
+namespace orvi::gtk {
+
+namespace {
+
+// How long the window manager may stay silent before a window that is not
+// where it was asked to be is asked again.
+constexpr guint quietMilliseconds = 50;
+// How long after the last movement, with no button held, a move is over.
+constexpr guint moveOverMilliseconds = 150;
+
+bool sizeBelow(const Rect& frame, Size minimum)
+{
+    return frame.width < minimum.width || frame.height < minimum.height;
+}
+
+} // namespace
+
+WindowPlacement::WindowPlacement(
+    GtkWindow* window, ScreenGtk& screen, const Rect& frame, std::function<void()> moved)
+    : m_window(GTK_WINDOW(g_object_ref(window)))
+    , m_screen(screen)
+    , m_moved(std::move(moved))
+    , m_frame(frame)
+{
+    gtk_window_set_default_size(window, std::max(1, int(std::lround(frame.width))),
+        std::max(1, int(std::lround(frame.height))));
+    if (auto pixels = screen.pixelsFromPoints(frame)) {
+        m_pixels = *pixels;
+        gtk_window_move(window, pixels->x, pixels->y);
+    }
+    gtk_widget_add_events(GTK_WIDGET(window), GDK_STRUCTURE_MASK);
+    g_signal_connect(window, "configure-event", G_CALLBACK(configured), this);
+    screen.addObserver(this);
+}
+
+WindowPlacement::~WindowPlacement()
+{
+    m_screen.removeObserver(this);
+    for (guint source : { m_quietCheck, m_moveCheck }) {
+        if (source)
+            g_source_remove(source);
+    }
+    g_signal_handlers_disconnect_by_data(m_window, this);
+    g_object_unref(m_window);
+}
+
+void WindowPlacement::setMinSize(Size minimum)
+{
+    m_minSize = minimum;
+    applyMinimumSize(!sizeBelow(m_frame, minimum));
+}
+
+// The user may not make the window smaller than its minimum, but the program
+// may: for a smaller frame the minimum is lifted, and it comes back only once
+// the window has reached a frame that satisfies it (GTK would otherwise grow
+// the window to it there and then). The window manager hears of it at once, so
+// that it holds no stale minimum against a request that follows.
+void WindowPlacement::applyMinimumSize(bool applied)
+{
+    if (!m_minSize || applied == m_minSizeApplied)
+        return;
+    m_minSizeApplied = applied;
+    GdkGeometry geometry {};
+    geometry.min_width = int(std::lround(m_minSize->width));
+    geometry.min_height = int(std::lround(m_minSize->height));
+    auto hints = applied ? GDK_HINT_MIN_SIZE : GdkWindowHints(0);
+    gtk_window_set_geometry_hints(m_window, nullptr, &geometry, hints);
+    if (GdkWindow* window = gtk_widget_get_window(GTK_WIDGET(m_window)))
+        gdk_window_set_geometry_hints(window, &geometry, hints);
+}
+
+// A shown window that is already there is not asked again: without a window
+// manager X would not answer, and the request would stay open.
+void WindowPlacement::setFrame(const Rect& frame)
+{
+    m_frame = frame;
+    auto pixels = m_screen.pixelsFromPoints(frame);
+    if (!pixels)
+        return;
+    m_pixels = *pixels;
+    if (m_moveCheck) {
+        g_source_remove(m_moveCheck);
+        m_moveCheck = 0;
+    }
+    if (m_minSize && sizeBelow(frame, *m_minSize))
+        applyMinimumSize(false);
+    if (!m_settling.target() && m_reported && m_settling.lastReported() == *pixels
+        && gtk_widget_get_mapped(GTK_WIDGET(m_window))) {
+        applyMinimumSize(!m_minSize || !sizeBelow(frame, *m_minSize));
+        return;
+    }
+    m_settling.request(*pixels);
+    askFor(*pixels);
+}
+
+void WindowPlacement::askFor(const PixelRect& frame)
+{
+    int width = std::max(1, frame.width);
+    int height = std::max(1, frame.height);
+    gtk_window_move(m_window, frame.x, frame.y);
+    gtk_window_resize(m_window, width, height);
+    // GTK sends its own request only when it next lays the window out, and
+    // none for a size it believes the window has already; a shown window asks
+    // the window manager at once, in one request.
+    GdkWindow* window = gtk_widget_get_window(GTK_WIDGET(m_window));
+    if (window && gtk_widget_get_mapped(GTK_WIDGET(m_window))) {
+        gdk_window_move_resize(window, frame.x, frame.y, width, height);
+        gdk_display_flush(gdk_window_get_display(window));
+    }
+}
+
+void WindowPlacement::center()
+{
+    gtk_window_set_position(m_window, GTK_WIN_POS_CENTER);
+    auto primary = m_screen.primaryGeometry();
+    if (!primary)
+        return;
+    m_frame.x = std::round((primary->width - m_frame.width) / 2);
+    m_frame.y = std::round((primary->height - m_frame.height) / 2);
+    if (auto pixels = m_screen.pixelsFromPoints(m_frame))
+        m_pixels = *pixels;
+}
+
+void WindowPlacement::restorePositionIfHidden()
+{
+    if (gtk_widget_get_visible(GTK_WIDGET(m_window)))
+        return;
+    if (auto pixels = m_screen.pixelsFromPoints(m_frame))
+        gtk_window_move(m_window, pixels->x, pixels->y);
+}
+
+// Window managers start a move from wherever the pointer is when they get the
+// request, so the way the pointer went since the press is made up first: the
+// window follows the pointer from the press on.
+void WindowPlacement::drag(const MouseEvent& event)
+{
+    auto pointer = m_screen.pixelsFromPoints(
+        Rect { event.locationInScreen.x, event.locationInScreen.y, 0, 0 });
+    auto press = m_screen.pixelsFromPoints(
+        Rect { event.pressLocationInScreen.x, event.pressLocationInScreen.y, 0, 0 });
+    if (!pointer || !press)
+        return;
+    if (pointer->x != press->x || pointer->y != press->y) {
+        int x = 0, y = 0;
+        gtk_window_get_position(m_window, &x, &y);
+        gtk_window_move(m_window, x + pointer->x - press->x, y + pointer->y - press->y);
+    }
+    gtk_window_begin_move_drag(
+        m_window, int(event.button), pointer->x, pointer->y, event.timestamp);
+}
+
+void WindowPlacement::displayDidChange()
+{
+    if (auto points = m_screen.pointsFromPixels(m_pixels))
+        m_frame = *points;
+}
+
+void WindowPlacement::settleAt(const PixelRect& pixels)
+{
+    if (auto points = m_screen.pointsFromPixels(pixels)) {
+        m_pixels = pixels;
+        m_frame = *points;
+    }
+}
+
+// Every frame the window manager reports is held against the newest request;
+// a report with nothing asked is the user (or the window manager) moving the
+// window.
+gboolean WindowPlacement::configured(GtkWidget*, GdkEventConfigure* event, WindowPlacement* self)
+{
+    PixelRect reported { event->x, event->y, event->width, event->height };
+    self->m_reported = true;
+    switch (self->m_settling.reported(reported)) {
+    case FrameSettling::Report::reached:
+        self->applyMinimumSize(!self->m_minSize || !sizeBelow(self->m_frame, *self->m_minSize));
+        break;
+    case FrameSettling::Report::moved:
+        if (self->m_screen.changing() || reported == self->m_pixels)
+            break;
+        self->settleAt(reported);
+        if (self->m_moveCheck)
+            g_source_remove(self->m_moveCheck);
+        self->m_moveCheck = g_timeout_add(moveOverMilliseconds, G_SOURCE_FUNC(moveOver), self);
+        break;
+    case FrameSettling::Report::settling:
+        break;
+    }
+    if (self->m_quietCheck)
+        g_source_remove(self->m_quietCheck);
+    self->m_quietCheck = self->m_settling.target()
+        ? g_timeout_add(quietMilliseconds, G_SOURCE_FUNC(quiet), self)
+        : 0;
+    return FALSE;
+}
+
+gboolean WindowPlacement::quiet(WindowPlacement* self)
+{
+    self->m_quietCheck = 0;
+    switch (self->m_settling.quiet()) {
+    case FrameSettling::Quiet::askAgain:
+        self->askFor(*self->m_settling.target());
+        break;
+    case FrameSettling::Quiet::giveUp:
+        self->settleAt(self->m_settling.lastReported());
+        break;
+    case FrameSettling::Quiet::nothing:
+        break;
+    }
+    return G_SOURCE_REMOVE;
+}
+
+// A move goes on while a button is held: the user may pause mid-drag. Once
+// it is let go, the window manager is given a moment to end its move before
+// the window is moved again.
+gboolean WindowPlacement::moveOver(WindowPlacement* self)
+{
+    GdkDisplay* display = gtk_widget_get_display(GTK_WIDGET(self->m_window));
+    GdkDevice* pointer = gdk_seat_get_pointer(gdk_display_get_default_seat(display));
+    auto held = GdkModifierType(0);
+    if (pointer)
+        gdk_device_get_state(pointer, gdk_get_default_root_window(), nullptr, &held);
+    bool wasHeld = std::exchange(
+        self->m_buttonHeld, held & (GDK_BUTTON1_MASK | GDK_BUTTON2_MASK | GDK_BUTTON3_MASK));
+    if (self->m_buttonHeld || wasHeld)
+        return G_SOURCE_CONTINUE;
+    self->m_moveCheck = 0;
+    if (self->m_moved)
+        self->m_moved();
+    return G_SOURCE_REMOVE;
+}
+
+} // namespace orvi::gtk
