@@ -82,9 +82,9 @@ class Page(E2ETest):
                 self.link.post({"type": "minimize"})
             readies, pauses = len(self.link.of("ready")), len(self.link.of("pause"))
             os.kill(self.web_process(app), signal.SIGKILL)
-            self.link.wait_for("ready", timeout=2, count=readies + 1)
+            self.link.wait_for("ready", timeout=10, count=readies + 1)
             if collapse:  # and the page is told it is collapsed
-                self.link.wait_for("pause", timeout=2, count=pauses + 1)
+                self.link.wait_for("pause", timeout=10, count=pauses + 1)
             self.settle(app, collapsed() if collapse else expanded())
             self.link.post({"type": "wake"})
         # A page stuck in a loop is ended and comes back too.
