@@ -38,7 +38,10 @@ void AppDelegate::applicationDidFinishLaunching()
     installLaunchAgent();
     kioskActivity
         = m_platform.processInfo().beginActivity(kioskActivityOptions, kioskActivityReason);
-    orviController = std::make_unique<OrviWindowController>(m_platform, m_buildTimeBundlePath);
+    uint64_t memoryLimit = m_memoryLimit.value_or(
+        OrviWindowController::memoryLimitFor(m_platform.processInfo().physicalMemory()));
+    orviController
+        = std::make_unique<OrviWindowController>(m_platform, m_buildTimeBundlePath, memoryLimit);
     if (orviController)
         orviController->showMainWindow(false);
 
@@ -128,9 +131,31 @@ std::string AppDelegate::updateEndpointURL()
 
 CommandLine AppDelegate::commandLine()
 {
-    return { "Shows the Orvi public assistant over the screen, keeps the machine awake\n"
-             "and starts at every login. A second launch brings the running assistant back.",
-        std::string("Orvi Desktop ") + ORVI_VERSION, "Show the version and exit" };
+    CommandLine line;
+    line.summary = "Shows the Orvi public assistant over the screen, keeps the machine awake\n"
+                   "and starts at every login. A second launch brings the running assistant back.";
+    line.version = std::string("Orvi Desktop ") + ORVI_VERSION;
+    line.versionHelp = "Show the version and exit";
+    line.options.push_back({ "memory-limit", "MIB",
+        "Most memory the page's process may keep, in MiB (0: the engine's own limit); by default "
+        "a quarter of the machine's memory, from 1024 to 4096",
+        [this](const std::string& value) {
+            // Digits only, and no more than a machine could have.
+            if (value.empty() || value.size() > 9
+                || value.find_first_not_of("0123456789") != std::string::npos)
+                return false;
+            m_memoryLimit = std::stoull(value);
+            return true;
+        } });
+    line.options.push_back({ "verbose", "",
+        "Log what happens (page recoveries, the sandbox, screen changes, update checks) on "
+        "standard error or in the journal",
+        [this](const std::string&) {
+            m_platform.eventLog().setVerbose(true);
+            return true;
+        } });
+    line.description = "See orvi-desktop(1) for running it as a station.";
+    return line;
 }
 
 // Starts a check and returns at once; nothing waits for it and nothing stops

@@ -4,6 +4,7 @@
 #include "window/OrviWindowController.h"
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -39,8 +40,9 @@ public:
     // chosen when the program is built.
     static std::string updateEndpointURL();
 
-    // What the program says of itself on its command line.
-    static CommandLine commandLine();
+    // What the program says of itself on its command line, with the options
+    // it takes (their values land in this delegate).
+    CommandLine commandLine();
 
     OrviWindowController* windowController() const { return orviController.get(); }
 
@@ -53,6 +55,8 @@ private:
     std::string m_buildTimeBundlePath;
     std::unique_ptr<OrviWindowController> orviController;
     std::unique_ptr<ActivityToken> kioskActivity;
+    // From --memory-limit; otherwise one chosen from the machine's memory.
+    std::optional<uint64_t> m_memoryLimit;
     // Work scheduled for later holds this weakly and finds it gone once the
     // delegate is destroyed.
     std::shared_ptr<AppDelegate*> m_weakSelf;

@@ -10,7 +10,7 @@ int main(int argc, char** argv)
     orvi::gtk::GtkPlatform platform(orvi::appIdentifier);
     orvi::AppDelegate delegate(platform, ORVI_BUILD_TIME_BUNDLE_PATH);
     platform.application().setDelegate(&delegate);
-    int status = platform.application().run(argc, argv, orvi::AppDelegate::commandLine());
+    int status = platform.application().run(argc, argv, delegate.commandLine());
     platform.application().setDelegate(nullptr);
     return status;
 }

@@ -2,13 +2,28 @@
 
 #include "platform/Menu.h"
 
+#include <functional>
 #include <string>
+#include <vector>
 
 namespace orvi {
 
 enum class TerminateReply { cancel = 0, now = 1, later = 2 };
 
 enum class ActivationPolicy { regular = 0, accessory = 1, prohibited = 2 };
+
+// An option of the program's own: --name, or --name=VALUE when it takes a
+// value.
+struct CommandLineOption {
+    std::string name;
+    // What the value is, as --help shows it ("MIB"); empty for an option
+    // without a value.
+    std::string valueName;
+    std::string help;
+    // Takes the value (empty without one) when the command line is read,
+    // before anything else happens; false refuses it.
+    std::function<bool(const std::string&)> take;
+};
 
 // What the program says of itself on its command line.
 struct CommandLine {
@@ -17,6 +32,9 @@ struct CommandLine {
     // What --version prints, and what --help says of it.
     std::string version;
     std::string versionHelp;
+    std::vector<CommandLineOption> options;
+    // Below the options in --help.
+    std::string description;
 };
 
 // What the application object reports to the program. All calls arrive on
@@ -48,8 +66,9 @@ public:
     // Reads the command line, then runs the event loop on the calling (main)
     // thread until the application terminates; returns the process's exit
     // status. --help and --version answer and return at once, before anything
-    // else happens (no display, no bus, no file); an unknown option is an
-    // error. Arguments that are not options are not read.
+    // else happens (no display, no bus, no file); an unknown option, or a
+    // value an option refuses, is an error. Arguments that are not options
+    // are not read.
     virtual int run(int argc, char** argv, const CommandLine&) = 0;
 
     virtual void setActivationPolicy(ActivationPolicy) = 0;

@@ -3,6 +3,7 @@
 #include "platform/Alert.h"
 #include "platform/Application.h"
 #include "platform/Button.h"
+#include "platform/EventLog.h"
 #include "platform/FileSystem.h"
 #include "platform/Geometry.h"
 #include "platform/MainBundle.h"
@@ -22,7 +23,8 @@ namespace orvi {
 
 // Everything the program asks of the operating system. One per process (or
 // one per test); the services live as long as it does. Main thread only,
-// except MainQueue::async, MainBundle's reads and URLSession::dataTask.
+// except MainQueue::async, MainBundle's reads, URLSession::dataTask and the
+// event log.
 class Platform {
 public:
     virtual ~Platform() = default;
@@ -36,6 +38,7 @@ public:
     virtual FileSystem& fileSystem() = 0;
     virtual MainBundle& mainBundle() = 0;
     virtual URLSession& urlSession() = 0;
+    virtual EventLog& eventLog() = 0;
 
     // A window of the given style (WindowStyle bits) whose content area is
     // `contentRect`; not yet on screen.

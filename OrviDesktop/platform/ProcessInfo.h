@@ -37,6 +37,8 @@ public:
     virtual void endActivity(ActivityToken&) = 0;
     // Seconds since some fixed moment; never goes back.
     virtual double systemUptime() const = 0;
+    // The machine's memory, in bytes.
+    virtual uint64_t physicalMemory() const = 0;
 };
 
 } // namespace orvi

@@ -3,6 +3,7 @@
 #include "platform/Json.h"
 #include "platform/View.h"
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -51,6 +52,15 @@ public:
     virtual void setMediaPlaybackRequiresUserAction(bool) = 0;
     // Camera and microphone access for pages (navigator.mediaDevices).
     virtual void setMediaStreamEnabled(bool) = 0;
+    // The most memory a page's process may keep, in MiB; one that cannot get
+    // back under it is ended. 0 leaves it to the engine.
+    virtual void setMemoryLimit(uint64_t mebibytes) = 0;
+    // Runs the pages' processes in a sandbox, away from the user's files and
+    // the rest of the system. Returns why it cannot on this machine (the pages
+    // then run without it), or nothing.
+    virtual std::optional<std::string> sandboxWebContent() = 0;
+    // A folder the sandboxed pages may read: the interface's own.
+    virtual void allowReadingFolder(const std::string& path) = 0;
     virtual UserContentController& userContentController() = 0;
 };
 
@@ -58,16 +68,27 @@ enum class MediaCaptureType { camera = 0, microphone = 1, cameraAndMicrophone = 
 
 enum class PermissionDecision { prompt = 0, grant = 1, deny = 2 };
 
+// What the user is asked when a request is put to them.
+struct PermissionPrompt {
+    std::string question;
+    std::string allow;
+    std::string deny;
+};
+
+// Why the process running the page ended.
+enum class WebContentTermination { crashed, exceededMemoryLimit, endedByProgram };
+
 // Requests of the page that need the program's judgement. Main thread only.
 class WebUIDelegate {
 public:
     virtual ~WebUIDelegate() = default;
 
     // The handler must be called exactly once. `prompt` hands the question to
-    // the user.
+    // the user, in the words of mediaCapturePrompt.
     virtual void requestMediaCapturePermission(const std::string& origin, MediaCaptureType,
         std::function<void(PermissionDecision)> decisionHandler)
         = 0;
+    virtual PermissionPrompt mediaCapturePrompt(MediaCaptureType) = 0;
     // The page opened a dialog of its own (an alert, a confirmation, a
     // question, printing) and waits for the visitor's answer; later, it has
     // its answer and runs again. Nothing of the page runs in between.
@@ -85,7 +106,7 @@ public:
     // The process running the page ended (it crashed, ran out of memory, was
     // killed or was ended by terminateWebContentProcess). The view keeps its
     // last picture, and nothing runs, until a page is loaded again.
-    virtual void webViewWebContentProcessDidTerminate() = 0;
+    virtual void webViewWebContentProcessDidTerminate(WebContentTermination) = 0;
     // The process stopped handling input in time, or handles it again.
     virtual void webViewWebContentProcessDidBecomeUnresponsive() = 0;
     virtual void webViewWebContentProcessDidBecomeResponsive() = 0;

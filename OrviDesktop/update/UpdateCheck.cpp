@@ -5,6 +5,16 @@
 
 namespace orvi {
 
+namespace {
+
+void note(EventLog& log, const std::string& outcome, const std::string& message)
+{
+    log.record(LogLevel::info, "Update check: " + message,
+        { { "ORVI_EVENT", "update-check" }, { "ORVI_OUTCOME", outcome } });
+}
+
+} // namespace
+
 void UpdateCheck::start(Platform& platform, const std::string& endpointURL, bool silent)
 {
     auto url = parseURL(endpointURL);
@@ -15,16 +25,17 @@ void UpdateCheck::start(Platform& platform, const std::string& endpointURL, bool
     // window or a default.
     MainQueue& mainQueue = platform.mainQueue();
     const MainBundle& bundle = platform.mainBundle();
+    EventLog& log = platform.eventLog();
     platform.urlSession().dataTask(
-        url->text, [&platform, &mainQueue, &bundle, silent](std::optional<Bytes> body) {
+        url->text, [&platform, &mainQueue, &bundle, &log, silent](std::optional<Bytes> body) {
             // No connection, a refused certificate, a body too large: nothing.
             if (!body)
-                return;
+                return note(log, "no-answer", "no usable answer from the update server");
             // The status is never looked at: an error page is simply no manifest,
             // and a valid manifest is used whatever the status.
             auto manifest = OrviDesktopUpdateManifest::decode(*body);
             if (!manifest)
-                return;
+                return note(log, "no-manifest", "the answer is no update manifest");
             Result result { manifest->macOS.version, bundle.shortVersionString().value_or("0"),
                 silent, manifest->macOS };
             mainQueue.async([&platform, result] { finish(platform, result); });
@@ -33,7 +44,10 @@ void UpdateCheck::start(Platform& platform, const std::string& endpointURL, bool
 
 void UpdateCheck::finish(Platform& platform, const Result& result)
 {
-    if (!isVersionNewer(result.manifestVersion, result.runningVersion)) {
+    bool newer = isVersionNewer(result.manifestVersion, result.runningVersion);
+    note(platform.eventLog(), newer ? "newer" : "up-to-date",
+        "the server offers " + result.manifestVersion + ", this is " + result.runningVersion);
+    if (!newer) {
         if (result.silent)
             return;
         auto alert = platform.makeAlert();

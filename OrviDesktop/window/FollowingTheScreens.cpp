@@ -2,7 +2,22 @@
 
 #include "window/ScreenPlacement.h"
 
+#include <cstdio>
+
 namespace orvi {
+
+namespace {
+
+// "x,y widthxheight", in points from the bottom left of the main screen.
+std::string describe(const Rect& frame)
+{
+    char text[80];
+    std::snprintf(text, sizeof text, "%.0f,%.0f %.0fx%.0f", frame.x, frame.y, frame.width,
+        frame.height);
+    return text;
+}
+
+} // namespace
 
 // The assistant follows the main screen: expanded, it covers the new visible
 // frame if it covered the old one, and otherwise keeps the frame the user gave
@@ -16,10 +31,16 @@ void OrviWindowController::screenParametersDidChange()
         return;
     if (expandedFrame)
         expandedFrame = expandedFrameIn(m_expandedOwnFrame, *visible, smallestUserSize);
-    if (m_collapsed)
-        m_window->setFrame(collapsedFrame(*visible));
-    else
-        m_window->setFrame(expandedFrameIn(m_ownFrame, *visible, smallestUserSize));
+    Rect before = m_window->frame();
+    m_window->setFrame(m_collapsed ? collapsedFrame(*visible)
+                                   : expandedFrameIn(m_ownFrame, *visible, smallestUserSize));
+    if (!sameFrame(before, m_window->frame())) {
+        std::string frame = describe(m_window->frame());
+        m_platform.eventLog().record(LogLevel::info,
+            std::string("The screens changed; the ") + (m_collapsed ? "collapsed" : "expanded")
+                + " window moved to " + frame,
+            { { "ORVI_EVENT", "screens-changed" }, { "ORVI_FRAME", frame } });
+    }
     keepBubbleOnScreen();
 }
 

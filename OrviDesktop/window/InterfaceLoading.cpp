@@ -54,6 +54,13 @@ std::optional<std::string> OrviWindowController::resourceURL(
     return std::nullopt;
 }
 
+std::optional<std::string> OrviWindowController::interfaceFolder()
+{
+    auto page = resourceURL(std::string(PageContract::interfacePageName),
+        std::string(PageContract::interfacePageExtension));
+    return page ? std::optional(folderOf(*page)) : std::nullopt;
+}
+
 // A page that cannot be found or read gives way to the fallback page; a face
 // image that cannot be read leaves the placeholders as they are. Neither is
 // reported: the station shows what it can.

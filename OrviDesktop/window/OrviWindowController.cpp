@@ -3,6 +3,8 @@
 #include "window/NullMessageHandler.h"
 #include "window/PageContract.h"
 
+#include <algorithm>
+
 namespace orvi {
 
 namespace {
@@ -24,7 +26,8 @@ NullMessageHandler& selfPlaceholder()
 // The order matters: the page's globals and the message name are in place
 // before the web view exists, and the controller takes the message name over
 // from the stand-in only once it is whole, just before anything loads.
-OrviWindowController::OrviWindowController(Platform& platform, std::string buildTimeBundlePath)
+OrviWindowController::OrviWindowController(
+    Platform& platform, std::string buildTimeBundlePath, uint64_t memoryLimit)
     : m_platform(platform)
     , m_resources(platform.fileSystem(), platform.mainBundle(), std::move(buildTimeBundlePath))
     , m_weakSelf(std::make_shared<OrviWindowController*>(this))
@@ -35,6 +38,7 @@ OrviWindowController::OrviWindowController(Platform& platform, std::string build
     m_configuration->setAllowsContentJavaScript(true);
     m_configuration->setMediaPlaybackRequiresUserAction(false);
     m_configuration->setMediaStreamEnabled(true);
+    setUpWebContent(memoryLimit);
 
     auto& contentController = m_configuration->userContentController();
     contentController.addUserScript(PageContract::memberScript(memberID(platform.userDefaults())),
@@ -69,8 +73,30 @@ OrviWindowController::OrviWindowController(Platform& platform, std::string build
     contentController.removeScriptMessageHandlerForName(handlerName);
     contentController.addScriptMessageHandler(*this, handlerName);
 
+    m_pageLoadedAt = uptime();
     loadInterface();
     later(watchInterval, &OrviWindowController::watchPage);
+}
+
+// The pages run in a sandbox where the machine allows one, which is said
+// either way; a station whose sandbox cannot run says so even when nothing
+// else is logged, since its security is less than it should be.
+void OrviWindowController::setUpWebContent(uint64_t memoryLimit)
+{
+    m_configuration->setMemoryLimit(memoryLimit);
+    auto why = m_configuration->sandboxWebContent();
+    m_platform.eventLog().record(why ? LogLevel::warning : LogLevel::info,
+        why ? "Web content runs without a sandbox: " + *why : "Web content runs in a sandbox",
+        { { "ORVI_EVENT", "sandbox" }, { "ORVI_SANDBOX", why ? "off" : "on" },
+            { "ORVI_MEMORY_LIMIT_MIB", std::to_string(memoryLimit) } });
+    if (auto folder = interfaceFolder())
+        m_configuration->allowReadingFolder(*folder);
+}
+
+uint64_t OrviWindowController::memoryLimitFor(uint64_t physicalMemory)
+{
+    constexpr uint64_t mebibyte = 1 << 20;
+    return std::clamp<uint64_t>(physicalMemory / 4 / mebibyte, 1024, 4096);
 }
 
 OrviWindowController::~OrviWindowController()

@@ -27,8 +27,9 @@ class OrviWindowController final : public WindowDelegate,
 public:
     // Configures the web view, makes and places the window and starts loading
     // the interface. The window comes on screen only with showMainWindow.
-    // `buildTimeBundlePath` is where the build put the resource bundle.
-    OrviWindowController(Platform&, std::string buildTimeBundlePath);
+    // `buildTimeBundlePath` is where the build put the resource bundle; the
+    // page's process may keep `memoryLimit` MiB (0: as the engine sees fit).
+    OrviWindowController(Platform&, std::string buildTimeBundlePath, uint64_t memoryLimit = 0);
     ~OrviWindowController() override;
 
     // A controller is never copied, restored from an archive or made around a
@@ -38,6 +39,11 @@ public:
 
     // The per-user guest member identifier, made and stored on first use.
     static std::string memberID(UserDefaults&);
+
+    // The page's memory limit on a machine with `physicalMemory` bytes, in
+    // MiB: a quarter of the machine, at least 1 GiB (the interface needs a
+    // few hundred MiB at most, a page running long more), at most 4 GiB.
+    static uint64_t memoryLimitFor(uint64_t physicalMemory);
 
     // Brings the assistant back: the bubble goes, the window takes the whole
     // visible frame (`maximize`) or the frame it had before its last collapse,
@@ -70,12 +76,13 @@ public:
     // WebUIDelegate
     void requestMediaCapturePermission(const std::string& origin, MediaCaptureType,
         std::function<void(PermissionDecision)> decisionHandler) override;
+    PermissionPrompt mediaCapturePrompt(MediaCaptureType) override;
     void webViewDidOpenPageDialog() override;
     void webViewDidClosePageDialog() override;
 
     // WebNavigationDelegate
     void webViewDidFinishNavigation() override;
-    void webViewWebContentProcessDidTerminate() override;
+    void webViewWebContentProcessDidTerminate(WebContentTermination) override;
     void webViewWebContentProcessDidBecomeUnresponsive() override;
     void webViewWebContentProcessDidBecomeResponsive() override;
 
@@ -101,6 +108,7 @@ private:
     };
 
     void showBubble(bool takeKeyboard);
+    void setUpWebContent(uint64_t memoryLimit);
     // Where the collapsed window and the bubble (at first) go on a screen
     // whose visible frame is `area`.
     static Rect collapsedFrame(const Rect& area);
@@ -118,6 +126,8 @@ private:
     void later(double delay, void (OrviWindowController::*work)());
     double uptime() const;
     std::optional<std::string> resourceURL(const std::string& named, const std::string& extension);
+    // The folder the interface page is in.
+    std::optional<std::string> interfaceFolder();
 
     Platform& m_platform;
     ResourceBundle m_resources;
@@ -142,6 +152,8 @@ private:
     ReloadSchedule m_reloads;
     bool m_reloadPending { false };
     bool m_reloading { false };
+    bool m_endingStuckPage { false };
+    double m_pageLoadedAt { 0 };
     std::optional<double> m_questionAskedAt;
     std::optional<double> m_unresponsiveSince;
     // A page waiting for its visitor to answer its dialog is not stuck.

@@ -50,4 +50,13 @@ void OrviWindowController::requestMediaCapturePermission(const std::string&, Med
     decisionHandler(singleDevice ? PermissionDecision::grant : PermissionDecision::prompt);
 }
 
+PermissionPrompt OrviWindowController::mediaCapturePrompt(MediaCaptureType type)
+{
+    const char* devices = type == MediaCaptureType::camera ? "your camera"
+        : type == MediaCaptureType::microphone             ? "your microphone"
+        : type == MediaCaptureType::cameraAndMicrophone    ? "your camera and microphone"
+                                                           : "your screen";
+    return { std::string("Allow this page to use ") + devices + "?", "Allow", "Don't Allow" };
+}
+
 } // namespace orvi

@@ -2,6 +2,7 @@
 
 #include "window/PageContract.h"
 
+#include <cstdio>
 #include <utility>
 
 namespace orvi {
@@ -41,6 +42,7 @@ void OrviWindowController::watchPage()
     if (stuck && !m_pageDialogOpen) {
         m_questionAskedAt.reset();
         m_unresponsiveSince.reset();
+        m_endingStuckPage = true;
         webView->terminateWebContentProcess();
     } else if (!m_questionAskedAt && !m_reloadPending) {
         m_questionAskedAt = now;
@@ -54,22 +56,35 @@ void OrviWindowController::watchPage()
 }
 
 // Whatever ended the page's process (a crash, the system's out-of-memory
-// killer, a kill, the watch above), the interface comes back the way launch
-// loads it, with the member script and the message handler still in place.
-void OrviWindowController::webViewWebContentProcessDidTerminate()
+// killer, a kill, its memory limit, the watch above), the interface comes back
+// the way launch loads it, with the member script and the message handler
+// still in place. Each recovery leaves a line in the log.
+void OrviWindowController::webViewWebContentProcessDidTerminate(WebContentTermination termination)
 {
     m_questionAskedAt.reset();
     m_unresponsiveSince.reset();
     m_pageDialogOpen = false;
+    bool stuck = std::exchange(m_endingStuckPage, false);
     if (std::exchange(m_reloadPending, true))
         return;
-    later(m_reloads.delayAfterEnd(uptime()), &OrviWindowController::reloadInterface);
+    double now = uptime(), delay = m_reloads.delayAfterEnd(now);
+    const char* why = termination == WebContentTermination::exceededMemoryLimit ? "memory-limit"
+        : stuck                                                             ? "hang"
+                                                                            : "crash";
+    char text[160];
+    std::snprintf(text, sizeof text, "The page's process ended (%s) after %.0f s; reloading in %.0f s",
+        why, now - m_pageLoadedAt, delay);
+    m_platform.eventLog().record(LogLevel::info, text,
+        { { "ORVI_EVENT", "page-recovery" }, { "ORVI_REASON", why },
+            { "ORVI_PAGE_SECONDS", std::to_string(int(now - m_pageLoadedAt)) },
+            { "ORVI_RELOAD_DELAY_SECONDS", std::to_string(int(delay)) } });
+    later(delay, &OrviWindowController::reloadInterface);
 }
 
 void OrviWindowController::reloadInterface()
 {
     m_reloadPending = false;
-    m_reloads.reloaded(uptime());
+    m_reloads.reloaded(m_pageLoadedAt = uptime());
     m_reloading = true;
     loadInterface();
 }

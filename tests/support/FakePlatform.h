@@ -83,6 +83,10 @@ struct FakeConfiguration final : WebViewConfiguration, UserContentController, Lo
     void setAllowsContentJavaScript(bool value) override { log("javaScript ", value); }
     void setMediaPlaybackRequiresUserAction(bool value) override { log("needsUser ", value); }
     void setMediaStreamEnabled(bool value) override { log("mediaStreams ", value); }
+    void setMemoryLimit(uint64_t value) override { log("memoryLimit ", value); }
+    std::optional<std::string> sandboxWebContent() override { return log("sandbox"), noSandbox; }
+    void allowReadingFolder(Text path) override { log("readable ", path); }
+    std::optional<std::string> noSandbox;
     UserContentController& userContentController() override { return *this; }
     void addUserScript(Text s, UserScriptInjectionTime t, bool main) override
     {
@@ -112,8 +116,15 @@ struct FakeWebView final : WebView, Logged {
     {
         log("ask ", script), pending.push_back(std::move(ran));
     }
-    void terminateWebContentProcess() override { log("terminate page"); }
+    // WebKit tells of the end later, as of any other.
+    void terminateWebContentProcess() override
+    {
+        log("terminate page"), queue->async([this] {
+            navigation->webViewWebContentProcessDidTerminate(WebContentTermination::endedByProgram);
+        });
+    }
     WebNavigationDelegate* navigation { nullptr };
+    MainQueue* queue { nullptr };
     std::vector<std::function<void()>> pending;
 };
 
@@ -128,7 +139,7 @@ struct FakeAlert final : Alert, Logged {
 };
 
 // The services the platform answers with itself.
-struct Services : Application, Screen, ProcessInfo, MainQueue { };
+struct Services : Application, Screen, ProcessInfo, MainQueue, EventLog { };
 struct Stores : Workspace, FileSystem, MainBundle, URLSession { };
 
 struct FakePlatform final : Platform, Services, Stores, Logged {
@@ -149,6 +160,7 @@ struct FakePlatform final : Platform, Services, Stores, Logged {
     FileSystem& fileSystem() override { return *this; }
     MainBundle& mainBundle() override { return *this; }
     URLSession& urlSession() override { return *this; }
+    EventLog& eventLog() override { return *this; }
     std::unique_ptr<Window> makeWindow(const Rect& rect, uint32_t style) override
     {
         auto window = keep(new FakeWindow, "w" + std::to_string(windows.size()) + ".");
@@ -162,11 +174,14 @@ struct FakePlatform final : Platform, Services, Stores, Logged {
     }
     std::unique_ptr<WebViewConfiguration> makeWebViewConfiguration() override
     {
-        return log("make configuration"), keep(configurations.emplace_back(new FakeConfiguration));
+        auto configuration = keep(configurations.emplace_back(new FakeConfiguration));
+        return configuration->noSandbox = sandboxFailure, log("make configuration"),
+               std::move(configuration);
     }
     std::unique_ptr<WebView> makeWebView(WebViewConfiguration&) override
     {
-        return log("make web view"), keep(webView = new FakeWebView);
+        auto view = keep(webView = new FakeWebView);
+        return view->queue = this, log("make web view"), std::move(view);
     }
     std::unique_ptr<Alert> makeAlert() override
     {
@@ -202,6 +217,16 @@ struct FakePlatform final : Platform, Services, Stores, Logged {
     }
     void endActivity(ActivityToken&) override { log("end"); }
     double systemUptime() const override { return now; }
+    uint64_t physicalMemory() const override { return memory; }
+    // Lines of the event log, as "level message|FIELD=value|…" (0 debug, 1 info, 2 warning).
+    void record(LogLevel level, Text message, const std::vector<LogField>& fields) override
+    {
+        std::string line = std::to_string(int(level)) + " " + message;
+        for (auto& field : fields)
+            line += "|" + field.name + "=" + field.value;
+        logged.push_back(line);
+    }
+    void setVerbose(bool value) override { verbose = value; }
     // Work waits for advance(), which moves the clock on and runs what falls
     // due, with what that submits, and says how much ran.
     void async(std::function<void()> work) override { queue.emplace_back(now, std::move(work)); }
@@ -308,6 +333,10 @@ struct FakePlatform final : Platform, Services, Stores, Logged {
     std::vector<std::function<void(std::optional<Bytes>)>> requests;
     std::vector<std::pair<double, std::function<void()>>> queue;
     double now { 0 };
+    uint64_t memory { 8ULL << 30 };
+    std::optional<std::string> sandboxFailure;
+    std::vector<std::string> logged;
+    bool verbose { false };
     FakeWebView* webView { nullptr };
     std::unique_ptr<FileUserDefaults> defaults;
 };

@@ -36,32 +36,39 @@ struct AppTest : ::testing::Test {
 
 } // namespace
 
-// The page's globals and its message name are in place before the web view
-// exists, and the controller takes the name over only once it is whole.
+// What must come before what: the menu before the start-at-login entry, the
+// activity before the page, the page's globals, sandbox and memory limit before
+// the web view, the handler taken over before the load, the window shown after
+// it; and the quiet update check three seconds later.
 TEST_F(AppTest, LaunchDoesEverythingInOrderAndChecksQuietlyThreeSecondsLater)
 {
     AppDelegate(platform, "/nowhere")
         .applicationWillTerminate(); // a quit before launch ends nothing
     EXPECT_TRUE(platform.calls.empty());
     platform.put(autostart, "stale");
+    auto options = delegate.commandLine().options;
+    EXPECT_FALSE(options.at(0).take("12x"));
+    EXPECT_TRUE(options.at(0).take("300"));
     delegate.applicationDidFinishLaunching();
-    auto id = platform.reloaded()->stringForKey("OrviDesktopGuestMemberID").value_or("?");
-    EXPECT_EQ(platform.calls,
-        (Journal { "policy 0", "menu", "mkdir /home/guest/.config/autostart 700",
-            "write " + autostart + " 644",
-            "begin 10000ffffff Keep the Orvi public assistant ready for voice requests",
-            "make configuration", "javaScript 1", "needsUser 0", "mediaStreams 1",
-            "mkdir /home/guest/.config/orvi 700",
-            "write /home/guest/.config/orvi/defaults.json 600",
-            "script 01 window.ORVI_MEMBER_ID = '" + id + "'; window.ORVI_KIOSK = true;",
-            "handler+ orvi", "make web view", "make window 0,0 1180x780 32783", "w0.movable 1",
-            "w0.level 3", "w0.behavior 257", "w0.frame 10,20 1280x772", "handler- orvi",
-            "handler+ orvi",
-            "load file:///opt/orvi/bin/OrviDesktop_OrviDesktop.bundle/Resources/ <p>page</p>",
-            "after 5", "w0.deminiaturize", "w0.frame 10,20 1280x772", "w0.alpha 1",
-            "w0.ignoresMouse 0", "w0.ignoresKeys 0", "w0.level 3", "unhide", "w0.front", "w0.key",
-            "activate 1", resumed, "after 3" }));
+    auto at = [&](Text prefix) {
+        auto found = std::find_if(platform.calls.begin(), platform.calls.end(),
+            [&](Text call) { return call.starts_with(prefix); });
+        return found == platform.calls.end() ? -1 : found - platform.calls.begin();
+    };
+    for (auto [first, then] : std::initializer_list<std::pair<const char*, const char*>> {
+             { "menu", "write /home/guest/.config/autostart" },
+             { "begin 10000ffffff Keep", "make web view" }, { "memoryLimit 300", "make web view" },
+             { "sandbox", "make web view" },
+             { "readable /opt/orvi/bin/OrviDesktop_OrviDesktop.bundle/Resources", "make web view" },
+             { "script 01 window.ORVI_MEMBER_ID = 'orvi-kiosk-", "make web view" },
+             { "handler- orvi",
+                 "load file:///opt/orvi/bin/OrviDesktop_OrviDesktop.bundle/Resources/" },
+             { "load ", "w0.key" }, { "w0.key", "after 3" } })
+        EXPECT_TRUE(at(first) >= 0 && at(first) < at(then)) << first << " before " << then;
     EXPECT_EQ(platform.configurations[0]->handlers.at("orvi"), delegate.windowController());
+    EXPECT_EQ(platform.logged.at(0),
+        "1 Web content runs in a "
+        "sandbox|ORVI_EVENT=sandbox|ORVI_SANDBOX=on|ORVI_MEMORY_LIMIT_MIB=300");
     auto& menu = platform.menu.items.at(0); // untitled, with a line before Quit
     EXPECT_EQ(std::tuple(menu.title, menu.submenu.size(), menu.submenu.at(2).isSeparator),
         std::tuple("", 4u, true));
@@ -77,22 +84,24 @@ TEST_F(AppTest, LaunchDoesEverythingInOrderAndChecksQuietlyThreeSecondsLater)
     platform.respond(manifest("1.4.1"));
     platform.advance();
     EXPECT_TRUE(platform.calls.empty()); // the running version, and silent
-
-    // A collapse leaves a 2x2 window at the work area's corner and the bubble;
-    // a wake brings the window forward, also when it already fills the work
-    // area; a close quits, and the window stays until the process ends.
-    for (int collapse = 0; collapse < 2; collapse++) {
-        platform.configurations[0]->post({ { "type", "minimize" } });
-        platform.configurations[0]->post({ { "type", "wake" } });
-    }
-    // One bubble, made once, on every workspace and beside full-screen windows.
-    EXPECT_EQ(std::tuple(platform.count("w0.frame 10,20 2x2"),
-                  platform.count("make button 0,0 112x112"), platform.count("w1.behavior 257")),
-        std::tuple(2L, 1L, 1L));
-    platform.configurations[0]->post({ { "type", "wake" } });
     EXPECT_FALSE(platform.windows[0]->delegate->windowShouldClose());
-    EXPECT_EQ(Journal(platform.calls.end() - 4, platform.calls.end()),
-        (Journal { "activate 1", resumed, "terminate", "end" }));
+    EXPECT_EQ(
+        Journal(platform.calls.end() - 2, platform.calls.end()), (Journal { "terminate", "end" }));
+}
+
+// Without a sandbox the station says so, even when nothing else is logged;
+// the page's memory limit follows the machine's memory.
+TEST(WebContent, WithoutASandboxTheStationSaysSoAndTheLimitFollowsTheMachine)
+{
+    FakePlatform platform;
+    platform.sandboxFailure = "no user namespaces";
+    OrviWindowController controller(platform, "/nowhere", 300);
+    EXPECT_EQ(platform.logged.at(0),
+        "2 Web content runs without a sandbox: no user namespaces|ORVI_EVENT=sandbox|"
+        "ORVI_SANDBOX=off|ORVI_MEMORY_LIMIT_MIB=300");
+    for (auto [memory, limit] :
+        { std::pair { 2ULL << 30, 1024 }, { 12ULL << 30, 3072 }, { 64ULL << 30, 4096 } })
+        EXPECT_EQ(OrviWindowController::memoryLimitFor(memory), uint64_t(limit));
 }
 
 // In order: silent once per version, remembered before the alert; asked for,

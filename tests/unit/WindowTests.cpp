@@ -138,7 +138,8 @@ TEST(ReloadSchedule, BacksOffWhileThePageKeepsDying)
 }
 
 // A page that leaves the empty script asked every 5 seconds unrun, or that
-// WebKit finds unresponsive, for 10 seconds has its process ended.
+// WebKit finds unresponsive, for 10 seconds has its process ended. Each end
+// is logged with its reason, and the page comes back after its delay.
 TEST(PageRecovery, AStuckPageIsEnded)
 {
     FakePlatform platform;
@@ -155,10 +156,27 @@ TEST(PageRecovery, AStuckPageIsEnded)
     answered(5), page.navigation->webViewWebContentProcessDidBecomeResponsive();
     answered(10), page.navigation->webViewWebContentProcessDidBecomeUnresponsive();
     answered(5), answered(5); // unresponsive from 35 to 45
-    const std::string ask = "ask 0", wait = "after 5", end = "terminate page";
+    platform.advance(1);
+    page.navigation->webViewWebContentProcessDidTerminate(
+        WebContentTermination::exceededMemoryLimit);
+    const std::string ask = "ask 0", wait = "after 5", end = "terminate page",
+                      load = "load file:///opt/orvi/bin/OrviDesktop_OrviDesktop.bundle/Resources/ "
+                             "<p>page</p>";
+    // Reloaded at once the first time, then after 1 s, 2 s: the page keeps dying soon after.
     EXPECT_EQ(platform.calls,
-        (Journal { ask, wait, ask, wait, wait, end, wait, ask, wait, ask, wait, wait, ask, wait,
-            end, wait }));
+        (Journal { ask, wait, ask, wait, wait, end, wait, "after 0", load, ask, wait, ask, wait,
+            wait, ask, wait, end, wait, "after 1", load, "after 2" }));
+    EXPECT_EQ(platform.logged,
+        (Journal { platform.logged[0],
+            "1 The page's process ended (hang) after 20 s; reloading in 0 "
+            "s|ORVI_EVENT=page-recovery|"
+            "ORVI_REASON=hang|ORVI_PAGE_SECONDS=20|ORVI_RELOAD_DELAY_SECONDS=0",
+            "1 The page's process ended (hang) after 25 s; reloading in 1 "
+            "s|ORVI_EVENT=page-recovery|"
+            "ORVI_REASON=hang|ORVI_PAGE_SECONDS=25|ORVI_RELOAD_DELAY_SECONDS=1",
+            "1 The page's process ended (memory-limit) after 0 s; reloading in 2 s|"
+            "ORVI_EVENT=page-recovery|ORVI_REASON=memory-limit|ORVI_PAGE_SECONDS=0|"
+            "ORVI_RELOAD_DELAY_SECONDS=2" }));
 }
 
 // The expanded assistant keeps the frame the user gave it, moved before it is

@@ -26,19 +26,52 @@ ApplicationGtk::~ApplicationGtk()
     g_object_unref(m_application);
 }
 
+namespace {
+
+// The program's own options, found by the name GOption hands back.
+struct OwnOptions {
+    const std::vector<CommandLineOption>* options;
+};
+
+gboolean takeOption(const gchar* name, const gchar* value, gpointer data, GError** error)
+{
+    for (const CommandLineOption& option : *static_cast<OwnOptions*>(data)->options) {
+        if (std::string("--") + option.name != name)
+            continue;
+        if (option.take(value ? value : ""))
+            return TRUE;
+        g_set_error(error, G_OPTION_ERROR, G_OPTION_ERROR_BAD_VALUE,
+            "Cannot use '%s' for %s", value ? value : "", name);
+        return FALSE;
+    }
+    return FALSE;
+}
+
+} // namespace
+
 // As GNU and GLib programs do: --help (GLib's, which exits) and --version
-// print on standard output and succeed; an unknown option says so on
-// standard error, with a pointer to --help, and fails.
+// print on standard output and succeed; an unknown option or a refused value
+// says so on standard error, with a pointer to --help, and fails.
 int ApplicationGtk::run(int argc, char** argv, const CommandLine& commandLine)
 {
     gboolean version = FALSE;
-    GOptionEntry options[] = {
+    std::vector<GOptionEntry> entries {
         { "version", 0, 0, G_OPTION_ARG_NONE, &version, commandLine.versionHelp.c_str(), nullptr },
-        {},
     };
+    for (const CommandLineOption& option : commandLine.options)
+        entries.push_back({ option.name.c_str(), 0,
+            option.valueName.empty() ? G_OPTION_FLAG_NO_ARG : 0, G_OPTION_ARG_CALLBACK,
+            reinterpret_cast<gpointer>(takeOption), option.help.c_str(),
+            option.valueName.empty() ? nullptr : option.valueName.c_str() });
+    entries.push_back({});
+    OwnOptions own { &commandLine.options };
+    GOptionGroup* group = g_option_group_new(nullptr, nullptr, nullptr, &own, nullptr);
+    g_option_group_add_entries(group, entries.data());
     GOptionContext* context = g_option_context_new(nullptr);
+    g_option_context_set_main_group(context, group);
     g_option_context_set_summary(context, commandLine.summary.c_str());
-    g_option_context_add_main_entries(context, options, nullptr);
+    if (!commandLine.description.empty())
+        g_option_context_set_description(context, commandLine.description.c_str());
     GError* error = nullptr;
     bool parsed = g_option_context_parse(context, &argc, &argv, &error);
     g_option_context_free(context);

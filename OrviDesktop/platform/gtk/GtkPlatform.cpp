@@ -4,12 +4,15 @@
 #include "platform/gtk/AlertGtk.h"
 #include "platform/gtk/ApplicationGtk.h"
 #include "platform/gtk/ButtonGtk.h"
+#include "platform/gtk/EventLogGLib.h"
 #include "platform/gtk/FileSystemGLib.h"
 #include "platform/gtk/KeepAwake.h"
 #include "platform/gtk/MainBundleLinux.h"
 #include "platform/gtk/MainQueueGLib.h"
+#include "platform/gtk/SandboxProbe.h"
 #include "platform/gtk/ScreenGtk.h"
 #include "platform/gtk/URLSessionSoup.h"
+#include "platform/gtk/WebViewConfigurationGtk.h"
 #include "platform/gtk/WebViewGtk.h"
 #include "platform/gtk/WindowGtk.h"
 #include "platform/gtk/WorkspaceGtk.h"
@@ -28,6 +31,10 @@ struct GtkPlatform::Services {
     ApplicationGtk application;
     ScreenGtk screen;
     KeepAwake keepAwake;
+    EventLogGLib eventLog { "orvi-desktop" };
+    // Started first thing, so that its answer is there when the web view is
+    // made.
+    SandboxProbe sandboxProbe;
     MainQueueGLib mainQueue;
     WorkspaceGtk workspace;
     FileSystemGLib fileSystem;
@@ -79,6 +86,10 @@ URLSession& GtkPlatform::urlSession()
 {
     return m_services->urlSession;
 }
+EventLog& GtkPlatform::eventLog()
+{
+    return m_services->eventLog;
+}
 
 // $XDG_CONFIG_HOME/<application id>/defaults.json
 UserDefaults& GtkPlatform::userDefaults()
@@ -110,7 +121,7 @@ std::unique_ptr<Button> GtkPlatform::makeButton(const Rect& frame)
 
 std::unique_ptr<WebViewConfiguration> GtkPlatform::makeWebViewConfiguration()
 {
-    return std::make_unique<WebViewConfigurationGtk>();
+    return std::make_unique<WebViewConfigurationGtk>(m_services->sandboxProbe);
 }
 
 std::unique_ptr<WebView> GtkPlatform::makeWebView(WebViewConfiguration& configuration)

@@ -27,6 +27,7 @@ public:
     FileSystem& fileSystem() override;
     MainBundle& mainBundle() override;
     URLSession& urlSession() override;
+    EventLog& eventLog() override;
 
     std::unique_ptr<Window> makeWindow(const Rect& contentRect, uint32_t styleMask) override;
     std::unique_ptr<Alert> makeAlert() override;

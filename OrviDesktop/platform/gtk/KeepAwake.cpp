@@ -280,4 +280,9 @@ void KeepAwake::endActivity(ActivityToken& token)
     }
 }
 
+uint64_t KeepAwake::physicalMemory() const
+{
+    return uint64_t(sysconf(_SC_PHYS_PAGES)) * uint64_t(sysconf(_SC_PAGE_SIZE));
+}
+
 } // namespace orvi::gtk

@@ -28,6 +28,7 @@ public:
         uint64_t options, const std::string& reason) override;
     void endActivity(ActivityToken&) override;
     double systemUptime() const override { return g_get_monotonic_time() / 1e6; }
+    uint64_t physicalMemory() const override;
 
 private:
     GtkApplication* m_application;

@@ -1,136 +1,12 @@
 #include "platform/gtk/WebViewGtk.h"
 
-#include "platform/gtk/DialogPlacement.h"
-
-#include <filesystem>
 #include <utility>
 
 namespace orvi::gtk {
 
-// UserContentControllerGtk
-
-UserContentControllerGtk::UserContentControllerGtk()
-    : m_manager(webkit_user_content_manager_new())
-{
-}
-
-UserContentControllerGtk::~UserContentControllerGtk()
-{
-    for (auto& [name, registration] : m_registrations) {
-        g_signal_handler_disconnect(m_manager, registration->signalID);
-        webkit_user_content_manager_unregister_script_message_handler(m_manager, name.c_str());
-    }
-    g_object_unref(m_manager);
-}
-
-void UserContentControllerGtk::addUserScript(
-    const std::string& source, UserScriptInjectionTime time, bool forMainFrameOnly)
-{
-    WebKitUserScript* script = webkit_user_script_new(source.c_str(),
-        forMainFrameOnly ? WEBKIT_USER_CONTENT_INJECT_TOP_FRAME
-                         : WEBKIT_USER_CONTENT_INJECT_ALL_FRAMES,
-        time == UserScriptInjectionTime::atDocumentStart
-            ? WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_START
-            : WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_END,
-        nullptr, nullptr);
-    webkit_user_content_manager_add_script(m_manager, script);
-    webkit_user_script_unref(script);
-}
-
-void UserContentControllerGtk::addScriptMessageHandler(
-    ScriptMessageHandler& handler, const std::string& name)
-{
-    if (m_registrations.count(name))
-        return;
-    auto registration = std::make_unique<Registration>(Registration { &handler, 0, this, name });
-    // Connected before registering, so no message can slip past.
-    std::string signal = "script-message-received::" + name;
-    registration->signalID = g_signal_connect(
-        m_manager, signal.c_str(), G_CALLBACK(messageReceived), registration.get());
-    webkit_user_content_manager_register_script_message_handler(m_manager, name.c_str());
-    m_registrations.emplace(name, std::move(registration));
-}
-
-void UserContentControllerGtk::removeScriptMessageHandlerForName(const std::string& name)
-{
-    auto found = m_registrations.find(name);
-    if (found == m_registrations.end())
-        return;
-    webkit_user_content_manager_unregister_script_message_handler(m_manager, name.c_str());
-    g_signal_handler_disconnect(m_manager, found->second->signalID);
-    m_registrations.erase(found);
-}
-
-// The posted value crosses as JSON. A value JSON cannot express (a function,
-// undefined, a cycle) arrives as null, which no handler acts on.
-void UserContentControllerGtk::messageReceived(
-    WebKitUserContentManager*, WebKitJavascriptResult* result, Registration* registration)
-{
-    JSCValue* value = webkit_javascript_result_get_js_value(result);
-    ScriptMessage message { registration->name, nullptr };
-    if (gchar* json = jsc_value_to_json(value, 0)) {
-        message.body = JsonValue::parse(json, nullptr, false);
-        if (message.body.is_discarded())
-            message.body = nullptr;
-        g_free(json);
-    } else if (JSCContext* context = jsc_value_get_context(value)) {
-        jsc_context_clear_exception(context);
-    }
-    // The handler may remove itself while handling the message; the
-    // registration must not be touched after this call.
-    registration->handler->didReceiveScriptMessage(message);
-}
-
-// WebViewConfigurationGtk
-
-WebViewConfigurationGtk::WebViewConfigurationGtk()
-    : m_settings(webkit_settings_new())
-{
-    // Without a GPU, compositing goes through software GL: measured on such a
-    // machine, the process tree took about 450 MiB instead of 235 MiB, and
-    // more CPU time before the page loaded (bench/README.md). Draw in
-    // software instead.
-    std::error_code error;
-    bool hasRenderNode = false;
-    for (auto& entry : std::filesystem::directory_iterator("/dev/dri", error)) {
-        if (entry.path().filename().string().starts_with("renderD"))
-            hasRenderNode = true;
-    }
-    if (!hasRenderNode)
-        webkit_settings_set_hardware_acceleration_policy(
-            m_settings, WEBKIT_HARDWARE_ACCELERATION_POLICY_NEVER);
-#ifdef ORVI_TEST_HOOKS
-    // Test builds only: machines without a camera or microphone still get
-    // capture requests.
-    webkit_settings_set_enable_mock_capture_devices(m_settings, TRUE);
-#endif
-}
-
-WebViewConfigurationGtk::~WebViewConfigurationGtk()
-{
-    g_object_unref(m_settings);
-}
-
-void WebViewConfigurationGtk::setAllowsContentJavaScript(bool allowed)
-{
-    webkit_settings_set_enable_javascript_markup(m_settings, allowed);
-}
-
-void WebViewConfigurationGtk::setMediaPlaybackRequiresUserAction(bool required)
-{
-    m_mediaPlaybackRequiresUserAction = required;
-    webkit_settings_set_media_playback_requires_user_gesture(m_settings, required);
-}
-
-void WebViewConfigurationGtk::setMediaStreamEnabled(bool enabled)
-{
-    webkit_settings_set_enable_media_stream(m_settings, enabled);
-}
-
-// WebViewGtk
-
 WebViewGtk::WebViewGtk(WebViewConfigurationGtk& configuration, const ScreenGtk& screen)
-    : m_screen(screen)
+    : m_context(configuration)
+    , m_prompt(screen)
     , m_weakSelf(std::make_shared<WebViewGtk*>(this))
 {
     // WebKitGTK lets sound start on its own only under the "allow" autoplay
@@ -139,47 +15,59 @@ WebViewGtk::WebViewGtk(WebViewConfigurationGtk& configuration, const ScreenGtk& 
         configuration.mediaPlaybackRequiresUserAction() ? WEBKIT_AUTOPLAY_ALLOW_WITHOUT_SOUND
                                                         : WEBKIT_AUTOPLAY_ALLOW,
         nullptr);
-    m_webView = WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "user-content-manager",
-        configuration.contentController().manager(), "settings", configuration.settings(),
-        "website-policies", policies, nullptr));
+    m_webView = WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context",
+        m_context.context(), "user-content-manager", configuration.contentController().manager(),
+        "settings", configuration.settings(), "website-policies", policies, nullptr));
     g_object_unref(policies);
     g_object_ref_sink(m_webView);
     g_signal_connect(m_webView, "permission-request", G_CALLBACK(permissionRequest), this);
     g_signal_connect(m_webView, "script-dialog", G_CALLBACK(pageDialogOpened), this);
     g_signal_connect(m_webView, "print", G_CALLBACK(pageDialogOpened), this);
-    g_signal_connect_swapped(m_webView, "hierarchy-changed",
-        G_CALLBACK(+[](WebViewGtk* self) { self->applyBackground(); }), this);
-    g_signal_connect(m_webView, "load-changed",
-        G_CALLBACK(+[](WebKitWebView*, WebKitLoadEvent event, WebViewGtk* self) {
-            self->m_committed |= event == WEBKIT_LOAD_COMMITTED;
-            if (event == WEBKIT_LOAD_FINISHED && self->m_navigationDelegate)
-                self->m_navigationDelegate->webViewDidFinishNavigation();
-        }),
-        this);
-    g_signal_connect(m_webView, "web-process-terminated",
-        G_CALLBACK(+[](WebKitWebView*, WebKitWebProcessTerminationReason, WebViewGtk* self) {
-            if (self->m_navigationDelegate)
-                self->m_navigationDelegate->webViewWebContentProcessDidTerminate();
-        }),
-        this);
+    g_signal_connect(m_webView, "hierarchy-changed", G_CALLBACK(hierarchyChanged), this);
+    g_signal_connect(m_webView, "load-changed", G_CALLBACK(loadChanged), this);
+    g_signal_connect(m_webView, "web-process-terminated", G_CALLBACK(processTerminated), this);
     g_signal_connect(m_webView, "notify::is-web-process-responsive",
-        G_CALLBACK(+[](WebKitWebView* view, GParamSpec*, WebViewGtk* self) {
-            if (!self->m_navigationDelegate)
-                return;
-            if (webkit_web_view_get_is_web_process_responsive(view))
-                self->m_navigationDelegate->webViewWebContentProcessDidBecomeResponsive();
-            else
-                self->m_navigationDelegate->webViewWebContentProcessDidBecomeUnresponsive();
-        }),
-        this);
+        G_CALLBACK(responsivenessChanged), this);
 }
 
 WebViewGtk::~WebViewGtk()
 {
-    if (m_promptDialog)
-        gtk_widget_destroy(m_promptDialog);
     g_signal_handlers_disconnect_by_data(m_webView, this);
     g_object_unref(m_webView);
+}
+
+void WebViewGtk::hierarchyChanged(GtkWidget*, GtkWidget*, WebViewGtk* self)
+{
+    self->applyBackground();
+}
+
+void WebViewGtk::loadChanged(WebKitWebView*, WebKitLoadEvent event, WebViewGtk* self)
+{
+    self->m_committed |= event == WEBKIT_LOAD_COMMITTED;
+    if (event == WEBKIT_LOAD_FINISHED && self->m_navigationDelegate)
+        self->m_navigationDelegate->webViewDidFinishNavigation();
+}
+
+void WebViewGtk::processTerminated(
+    WebKitWebView*, WebKitWebProcessTerminationReason reason, WebViewGtk* self)
+{
+    self->m_pageDialogs = 0;
+    if (!self->m_navigationDelegate)
+        return;
+    self->m_navigationDelegate->webViewWebContentProcessDidTerminate(
+        reason == WEBKIT_WEB_PROCESS_EXCEEDED_MEMORY_LIMIT ? WebContentTermination::exceededMemoryLimit
+            : reason == WEBKIT_WEB_PROCESS_TERMINATED_BY_API ? WebContentTermination::endedByProgram
+                                                             : WebContentTermination::crashed);
+}
+
+void WebViewGtk::responsivenessChanged(WebKitWebView* view, GParamSpec*, WebViewGtk* self)
+{
+    if (!self->m_navigationDelegate)
+        return;
+    if (webkit_web_view_get_is_web_process_responsive(view))
+        self->m_navigationDelegate->webViewWebContentProcessDidBecomeResponsive();
+    else
+        self->m_navigationDelegate->webViewWebContentProcessDidBecomeUnresponsive();
 }
 
 void WebViewGtk::setDrawsBackground(bool draws)
@@ -296,25 +184,11 @@ MediaCaptureType captureType(WebKitUserMediaPermissionRequest* request)
     return MediaCaptureType::other;
 }
 
-const char* devicesText(MediaCaptureType type)
-{
-    switch (type) {
-    case MediaCaptureType::camera:
-        return "your camera";
-    case MediaCaptureType::microphone:
-        return "your microphone";
-    case MediaCaptureType::cameraAndMicrophone:
-        return "your camera and microphone";
-    case MediaCaptureType::other:
-        break;
-    }
-    return "your screen";
-}
-
 } // namespace
 
 // Capture requests go to the program's UI delegate. WebKitGTK has no prompt of
-// its own (an unanswered request is denied), so a prompt is asked here. A
+// its own (an unanswered request is denied), so the prompt is asked here, in
+// the program's words. A
 // request for the device list is answered as WebKit does elsewhere: the names
 // once the page may capture, none before.
 gboolean WebViewGtk::permissionRequest(
@@ -346,74 +220,28 @@ gboolean WebViewGtk::permissionRequest(
 void WebViewGtk::answer(
     WebKitPermissionRequest* request, MediaCaptureType type, PermissionDecision decision)
 {
-    switch (decision) {
-    case PermissionDecision::grant:
+    if (decision == PermissionDecision::prompt) {
+        GtkWidget* toplevel = gtk_widget_get_toplevel(GTK_WIDGET(m_webView));
+        // A web origin says who asks; the program's own local page needs no name.
+        std::string origin = originOf(m_webView);
+        if (origin == "null" || origin.starts_with("file:"))
+            origin.clear();
+        m_prompt.ask(gtk_widget_is_toplevel(toplevel) ? GTK_WINDOW(toplevel) : nullptr,
+            m_uiDelegate->mediaCapturePrompt(type), origin,
+            // Refused also while the view goes, which must touch nothing of it.
+            [this, request](bool allowed) {
+                if (allowed)
+                    m_captureGranted = true;
+                if (allowed)
+                    webkit_permission_request_allow(request);
+                else
+                    webkit_permission_request_deny(request);
+                g_object_unref(request);
+            });
+        return;
+    }
+    if (decision == PermissionDecision::grant) {
         m_captureGranted = true;
-        webkit_permission_request_allow(request);
-        break;
-    case PermissionDecision::deny:
-        webkit_permission_request_deny(request);
-        break;
-    case PermissionDecision::prompt:
-        prompt(request, type);
-        return;
-    }
-    g_object_unref(request);
-}
-
-// A modal question over the assistant. Only one is shown at a time: a request
-// that comes while one is open is denied.
-void WebViewGtk::prompt(WebKitPermissionRequest* request, MediaCaptureType type)
-{
-    if (m_promptDialog) {
-        webkit_permission_request_deny(request);
-        g_object_unref(request);
-        return;
-    }
-    GtkWindow* parent = GTK_WINDOW(gtk_widget_get_toplevel(GTK_WIDGET(m_webView)));
-    if (!gtk_widget_is_toplevel(GTK_WIDGET(parent)))
-        parent = nullptr;
-    std::string origin = originOf(m_webView);
-    m_promptDialog = gtk_message_dialog_new(parent,
-        GtkDialogFlags(GTK_DIALOG_MODAL | GTK_DIALOG_DESTROY_WITH_PARENT), GTK_MESSAGE_QUESTION,
-        GTK_BUTTONS_NONE, "Allow this page to use %s?", devicesText(type));
-    // A web origin says who asks; the program's own local page needs no name.
-    if (!origin.empty() && origin != "null" && !origin.starts_with("file:"))
-        gtk_message_dialog_format_secondary_text(
-            GTK_MESSAGE_DIALOG(m_promptDialog), "%s", origin.c_str());
-    gtk_dialog_add_button(GTK_DIALOG(m_promptDialog), "Don't Allow", GTK_RESPONSE_REJECT);
-    gtk_dialog_add_button(GTK_DIALOG(m_promptDialog), "Allow", GTK_RESPONSE_ACCEPT);
-    gtk_dialog_set_default_response(GTK_DIALOG(m_promptDialog), GTK_RESPONSE_ACCEPT);
-    if (parent)
-        gtk_window_set_title(GTK_WINDOW(m_promptDialog), gtk_window_get_title(parent));
-    // Above the floating assistant, like the assistant itself.
-    gtk_window_set_keep_above(GTK_WINDOW(m_promptDialog), TRUE);
-    placeDialog(GTK_WINDOW(m_promptDialog), parent, m_screen);
-    m_promptedRequest = request;
-    g_signal_connect(m_promptDialog, "response", G_CALLBACK(promptAnswered), this);
-    // The question may go before it is answered: with the window it belongs
-    // to when the program quits, whichever goes first. Nothing is allowed then.
-    g_signal_connect_swapped(m_promptDialog, "destroy", G_CALLBACK(+[](WebViewGtk* self) {
-        self->m_promptDialog = nullptr;
-        if (WebKitPermissionRequest* request = std::exchange(self->m_promptedRequest, nullptr)) {
-            webkit_permission_request_deny(request);
-            g_object_unref(request);
-        }
-    }),
-        this);
-    presentDialog(GTK_WINDOW(m_promptDialog));
-}
-
-// Allow grants, anything else (Don't Allow, Escape, closing) denies.
-void WebViewGtk::promptAnswered(GtkDialog* dialog, gint response, WebViewGtk* self)
-{
-    WebKitPermissionRequest* request = self->m_promptedRequest;
-    self->m_promptedRequest = nullptr;
-    self->m_promptDialog = nullptr;
-    g_signal_handlers_disconnect_by_data(dialog, self);
-    gtk_widget_destroy(GTK_WIDGET(dialog));
-    if (response == GTK_RESPONSE_ACCEPT) {
-        self->m_captureGranted = true;
         webkit_permission_request_allow(request);
     } else {
         webkit_permission_request_deny(request);

@@ -1,0 +1,56 @@
+#include "platform/gtk/WebContextGtk.h"
+
+#include <filesystem>
+
+namespace orvi::gtk {
+
+namespace {
+
+constexpr double killThreshold = 1.2;
+constexpr double pollSeconds = 2;
+
+bool sandboxTakes(const std::string& path)
+{
+    std::error_code error;
+    std::filesystem::path folder = std::filesystem::canonical(path, error);
+    if (error || !std::filesystem::is_directory(folder, error))
+        return false;
+    std::string text = folder.string();
+    for (std::string refused : { "/sys", "/proc", "/dev" }) {
+        if (text == refused || text.starts_with(refused + "/"))
+            return false;
+    }
+    return text != "/" && text != "/home" && text != g_get_home_dir();
+}
+
+} // namespace
+
+WebContextGtk::WebContextGtk(const WebViewConfigurationGtk& configuration)
+{
+    if (uint64_t limit = configuration.memoryLimit()) {
+        WebKitMemoryPressureSettings* memory = webkit_memory_pressure_settings_new();
+        webkit_memory_pressure_settings_set_memory_limit(memory, guint(limit));
+        webkit_memory_pressure_settings_set_kill_threshold(memory, killThreshold);
+        webkit_memory_pressure_settings_set_poll_interval(memory, pollSeconds);
+        webkit_website_data_manager_set_memory_pressure_settings(memory);
+        m_context = WEBKIT_WEB_CONTEXT(
+            g_object_new(WEBKIT_TYPE_WEB_CONTEXT, "memory-pressure-settings", memory, nullptr));
+        webkit_memory_pressure_settings_free(memory);
+    } else {
+        m_context = webkit_web_context_new();
+    }
+    if (!configuration.sandboxed())
+        return;
+    webkit_web_context_set_sandbox_enabled(m_context, TRUE);
+    for (const std::string& folder : configuration.readableFolders()) {
+        if (sandboxTakes(folder))
+            webkit_web_context_add_path_to_sandbox(m_context, folder.c_str(), TRUE);
+    }
+}
+
+WebContextGtk::~WebContextGtk()
+{
+    g_object_unref(m_context);
+}
+
+} // namespace orvi::gtk
