@@ -111,7 +111,11 @@ class Bench:
             # No system bus: nothing reaches the machine's logind, for either program.
             app = harness.App(self.desktop, install, dict(DBUS_SESSION_BUS_ADDRESS=address,
                                                           DBUS_SYSTEM_BUS_ADDRESS=f"unix:path={install.root}/none"))
-            argv = None if program == "orvi" else [self.args.bare, f"{install.resources}/index.html"]
+            page = f"{install.resources}/index.html"
+            if self.args.sandbox_cost:  # the bare window with its sandbox against without
+                argv = [self.args.bare, page] + (["--no-sandbox"] if program == "bare" else [])
+            else:
+                argv = None if program == "orvi" else [self.args.bare, page]
             started = time.monotonic()
             proc = app.start(argv).process
             self.current = who, proc.pid
@@ -177,6 +181,8 @@ def main():
     parser.add_argument("--timeout", type=float, default=60.0, help="seconds a run may take to load (60)")
     parser.add_argument("--orvi", default=os.path.join(BENCH, "..", "build", "release", "orvi-desktop"))
     parser.add_argument("--bare", default=os.path.join(BENCH, "bare-window"))
+    parser.add_argument("--sandbox-cost", action="store_true",
+                        help="compare the bare window with its sandbox (as orvi) against it without (as bare)")
     args = parser.parse_args()
     for path in (args.orvi, args.bare):
         if not os.access(path, os.X_OK):

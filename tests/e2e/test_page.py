@@ -78,19 +78,23 @@ class Page(E2ETest):
     def test_the_page_comes_back_when_its_process_ends_or_hangs(self):
         app = self.launch()
         for collapse in (True, False):
-            if collapse:
-                self.link.post({"type": "minimize"})
+            # Once the program has collapsed or woken (a message the page posted is lost with its process).
+            self.link.post({"type": "minimize" if collapse else "wake"})
+            self.settle(app, collapsed() if collapse else expanded())
+            self.link.wait_for("pause")
             readies, pauses = len(self.link.of("ready")), len(self.link.of("pause"))
             os.kill(self.web_process(app), signal.SIGKILL)
             self.link.wait_for("ready", timeout=10, count=readies + 1)
-            if collapse:  # and the page is told it is collapsed
+            if collapse:  # and the page is told it is collapsed; expanded, it is told nothing
                 self.link.wait_for("pause", timeout=10, count=pauses + 1)
+            self.link.run("0")
+            self.assertEqual(len(self.link.of("pause")), pauses + collapse)
             self.settle(app, collapsed() if collapse else expanded())
-            self.link.post({"type": "wake"})
         # A page stuck in a loop is ended and comes back too.
         readies = len(self.link.of("ready"))
         self.link.send("setTimeout(function () { for (;;) {} })")
         self.link.wait_for("ready", timeout=60, count=readies + 1)
+        self.assertNotIn("INFO", app.process.log(), "recoveries are logged only when asked for")
 
     def test_a_page_waiting_for_its_visitor_is_not_reloaded(self):
         app = self.launch()
@@ -100,6 +104,44 @@ class Page(E2ETest):
         self.assertEqual(len(self.link.of("ready")), readies)
         self.desktop.keys(app.window, "Return")
         self.assertIs(self.link.wait_for("confirmed"), True)
+
+    def test_the_page_is_sandboxed_and_kept_to_its_memory(self):
+        install = self.install()
+        secret = os.path.join(install.dirs["HOME"], "secret")
+        with open(secret, "w") as f:
+            f.write("not for pages")
+        app = self.app(install).start([install.binary, "--memory-limit=400", "--verbose"]).wait_window()
+        self.link.wait_for("ready")
+        page, ours = self.web_process(app), app.process.pid
+        self.assertNotEqual(os.readlink(f"/proc/{page}/ns/mnt"), os.readlink(f"/proc/{ours}/ns/mnt"))
+        self.assertEqual((os.path.exists(secret), os.path.exists(f"/proc/{page}/root{secret}")), (True, False))
+        # A page that allocates without end (50 MB/s) is ended before its own memory (anonymous pages: the
+        # 130 MiB of libraries it maps are shared) reaches half as much again, and comes back.
+        self.link.send("var hog = []; setInterval(function () { hog.push(new Float64Array(5 << 17).fill(1)); }, 100)")
+        peak = 0
+        while len(self.link.of("ready")) < 2 and app.process.poll() is None:
+            with contextlib.suppress(OSError), open(f"/proc/{page}/status") as status:
+                peak = max([peak] + [int(l.split()[1]) for l in status if l.startswith("RssAnon:")])
+            time.sleep(0.05)
+        self.assertLess(peak, 1.5 * 400 * 1024, "KiB")
+        self.assertIn("The page's process ended (memory-limit)", app.process.log())
+
+    @unittest.skipUnless(os.geteuid() == 0, "putting a failing bubblewrap in place takes a mount namespace")
+    def test_without_a_working_sandbox_the_page_shows_with_one_warning(self):
+        fake = os.path.join(self.desktop.dir, "bwrap")
+        with open(fake, "w") as f:
+            f.write("#!/bin/sh\necho 'bwrap: No permissions to create new namespace' >&2\nexit 1\n")
+        os.chmod(fake, 0o755)
+        install = self.install()
+        swapped = ["unshare", "--mount", "sh", "-c", 'mount --bind "$1" /usr/bin/bwrap && shift && exec "$@"', "sh"]
+        app = self.app(install).start(swapped + [fake, install.binary]).wait_window()
+        self.link.wait_for("ready")
+        time.sleep(3)  # and no other start of the page comes
+        said = [line for line in app.process.log().splitlines() if "sandbox" in line]
+        self.assertEqual((len(self.link.of("ready")), len(said)), (1, 1))
+        self.assertIn("WARNING **", said[0])
+        self.assertTrue(said[0].endswith(": Web content runs without a sandbox: /usr/bin/bwrap cannot make the "
+                                         "sandbox: bwrap: No permissions to create new namespace"), said[0])
 
     def test_quitting_with_the_prompt_open(self):
         app = self.launch()

@@ -6,8 +6,8 @@ namespace orvi::gtk {
 
 namespace {
 
-constexpr double killThreshold = 1.2;
-constexpr double pollSeconds = 2;
+constexpr double killThreshold = 1.15;
+constexpr double pollSeconds = 0.5;
 
 bool sandboxTakes(const std::string& path)
 {

@@ -13,8 +13,8 @@ namespace orvi::gtk {
 //   the home folder itself, /home and what is under /sys, /proc and /dev;
 //   those are left out, and a page there finds nothing but its own text);
 // - with a memory limit, the web and network processes free what they can as
-//   they near it, and a process still a fifth over it, looked at every two
-//   seconds, is ended: a page allocating without end is ended before it
+//   they near it, and a process still 15 % over it, looked at twice a second,
+//   is ended: a page allocating without end is ended before its own memory
 //   reaches half as much again.
 class WebContextGtk {
 public:

@@ -207,7 +207,9 @@ gboolean WindowPlacement::quiet(WindowPlacement* self)
         self->askFor(*self->m_settling.target());
         break;
     case FrameSettling::Quiet::giveUp:
-        self->settleAt(self->m_settling.lastReported());
+        // Not while the screens change: the program places the window anew.
+        if (!self->m_screen.changing())
+            self->settleAt(self->m_settling.lastReported());
         break;
     case FrameSettling::Quiet::nothing:
         break;
@@ -217,9 +219,12 @@ gboolean WindowPlacement::quiet(WindowPlacement* self)
 
 // A move goes on while a button is held: the user may pause mid-drag. Once
 // it is let go, the window manager is given a moment to end its move before
-// the window is moved again.
+// the window is moved again; and while the screens change, the program hears
+// of them first.
 gboolean WindowPlacement::moveOver(WindowPlacement* self)
 {
+    if (self->m_screen.changing())
+        return G_SOURCE_CONTINUE;
     GdkDisplay* display = gtk_widget_get_display(GTK_WIDGET(self->m_window));
     GdkDevice* pointer = gdk_seat_get_pointer(gdk_display_get_default_seat(display));
     auto held = GdkModifierType(0);
