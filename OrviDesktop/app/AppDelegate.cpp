@@ -45,6 +45,12 @@ void AppDelegate::applicationDidFinishLaunching()
     if (orviController)
         orviController->showMainWindow(false);
 
+    // The window is shown and the page is loading: a service manager may count
+    // the program as started.
+    m_platform.supervisor().notifyReady();
+    if (auto interval = m_platform.supervisor().watchdogInterval())
+        feedWatchdog(*interval / 2);
+
     // Timed from here, after the window is shown.
     std::weak_ptr<AppDelegate*> weakSelf = m_weakSelf;
     m_platform.mainQueue().asyncAfter(launchUpdateCheckDelay, [weakSelf] {
@@ -55,8 +61,22 @@ void AppDelegate::applicationDidFinishLaunching()
 
 void AppDelegate::applicationWillTerminate()
 {
+    m_platform.supervisor().notifyStopping();
     if (kioskActivity)
         m_platform.processInfo().endActivity(*kioskActivity);
+}
+
+// From the main loop, and only while the page watch does its job: a program
+// whose loop has stopped, or whose page is neither answering nor being brought
+// back, stops telling the service manager it is alive and is restarted.
+void AppDelegate::feedWatchdog(double every)
+{
+    if (orviController && orviController->pageIsLookedAfter())
+        m_platform.supervisor().notifyAlive();
+    m_platform.mainQueue().asyncAfter(every, [weakSelf = std::weak_ptr(m_weakSelf), every] {
+        if (auto self = weakSelf.lock())
+            (*self)->feedWatchdog(every);
+    });
 }
 
 bool AppDelegate::applicationShouldHandleReopen(bool)
@@ -102,9 +122,13 @@ void AppDelegate::configureMenu()
 }
 
 // Written at every launch, so moving the program and starting it once is
-// enough to start the new copy at the next login.
+// enough to start the new copy at the next login. Not under a service
+// manager: its unit starts the program at login, and the entry would start a
+// second copy beside it.
 void AppDelegate::installLaunchAgent()
 {
+    if (m_platform.supervisor().supervised())
+        return;
     auto& bundle = m_platform.mainBundle();
     auto& fileSystem = m_platform.fileSystem();
     if (auto library = bundle.userLibraryDirectory())

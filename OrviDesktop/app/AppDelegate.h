@@ -50,6 +50,7 @@ private:
     void configureMenu();
     void installLaunchAgent();
     void checkForUpdates(bool silent);
+    void feedWatchdog(double every);
 
     Platform& m_platform;
     std::string m_buildTimeBundlePath;

@@ -10,6 +10,7 @@
 #include "platform/MainQueue.h"
 #include "platform/ProcessInfo.h"
 #include "platform/Screen.h"
+#include "platform/Supervisor.h"
 #include "platform/URLSession.h"
 #include "platform/UserDefaults.h"
 #include "platform/WebView.h"
@@ -39,6 +40,7 @@ public:
     virtual MainBundle& mainBundle() = 0;
     virtual URLSession& urlSession() = 0;
     virtual EventLog& eventLog() = 0;
+    virtual Supervisor& supervisor() = 0;
 
     // A window of the given style (WindowStyle bits) whose content area is
     // `contentRect`; not yet on screen.

@@ -73,7 +73,7 @@ OrviWindowController::OrviWindowController(
     contentController.removeScriptMessageHandlerForName(handlerName);
     contentController.addScriptMessageHandler(*this, handlerName);
 
-    m_pageLoadedAt = uptime();
+    m_pageAnsweredAt = m_pageLoadedAt = uptime();
     loadInterface();
     later(watchInterval, &OrviWindowController::watchPage);
 }

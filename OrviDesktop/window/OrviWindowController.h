@@ -58,6 +58,10 @@ public:
     // The bubble's action: the assistant comes back over the whole work area.
     void restoreFromBubble();
 
+    // The page answered the watch lately (or was loaded lately), waits for its
+    // visitor, or is being brought back: the page watch is doing its job.
+    bool pageIsLookedAfter() const;
+
     const Window& window() const { return *m_window; }
     const std::optional<Rect>& savedExpandedFrame() const { return expandedFrame; }
     const Window* bubble() const { return bubblePanel.get(); }
@@ -154,6 +158,7 @@ private:
     bool m_reloading { false };
     bool m_endingStuckPage { false };
     double m_pageLoadedAt { 0 };
+    double m_pageAnsweredAt { 0 };
     std::optional<double> m_questionAskedAt;
     std::optional<double> m_unresponsiveSince;
     // A page waiting for its visitor to answer its dialog is not stuck.

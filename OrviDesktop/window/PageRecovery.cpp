@@ -14,6 +14,9 @@ namespace {
 // someone touches the page; the empty script notices a page stuck where no one
 // is looking.
 constexpr double unresponsiveLimit = 10;
+// How long after its last answer a page still counts as looked after: the
+// time between two questions and the limit for one, and a little more.
+constexpr double answeredLately = 20;
 
 } // namespace
 
@@ -48,8 +51,10 @@ void OrviWindowController::watchPage()
         m_questionAskedAt = now;
         unsigned question = ++m_questions;
         webView->evaluateJavaScript("0", [weakSelf = std::weak_ptr(m_weakSelf), question] {
-            if (auto self = weakSelf.lock(); self && (*self)->m_questions == question)
+            if (auto self = weakSelf.lock(); self && (*self)->m_questions == question) {
                 (*self)->m_questionAskedAt.reset();
+                (*self)->m_pageAnsweredAt = (*self)->uptime();
+            }
         });
     }
     later(watchInterval, &OrviWindowController::watchPage);
@@ -69,11 +74,12 @@ void OrviWindowController::webViewWebContentProcessDidTerminate(WebContentTermin
         return;
     double now = uptime(), delay = m_reloads.delayAfterEnd(now);
     const char* why = termination == WebContentTermination::exceededMemoryLimit ? "memory-limit"
-        : stuck                                                             ? "hang"
-                                                                            : "crash";
+        : stuck                                                                 ? "hang"
+                                                                                : "crash";
     char text[160];
-    std::snprintf(text, sizeof text, "The page's process ended (%s) after %.0f s; reloading in %.0f s",
-        why, now - m_pageLoadedAt, delay);
+    std::snprintf(text, sizeof text,
+        "The page's process ended (%s) after %.0f s; reloading in %.0f s", why,
+        now - m_pageLoadedAt, delay);
     m_platform.eventLog().record(LogLevel::info, text,
         { { "ORVI_EVENT", "page-recovery" }, { "ORVI_REASON", why },
             { "ORVI_PAGE_SECONDS", std::to_string(int(now - m_pageLoadedAt)) },
@@ -84,7 +90,7 @@ void OrviWindowController::webViewWebContentProcessDidTerminate(WebContentTermin
 void OrviWindowController::reloadInterface()
 {
     m_reloadPending = false;
-    m_reloads.reloaded(m_pageLoadedAt = uptime());
+    m_reloads.reloaded(m_pageAnsweredAt = m_pageLoadedAt = uptime());
     m_reloading = true;
     loadInterface();
 }
@@ -95,6 +101,11 @@ void OrviWindowController::webViewDidFinishNavigation()
 {
     if (std::exchange(m_reloading, false) && m_collapsed)
         webView->evaluateJavaScript(std::string(PageContract::pauseSnippet));
+}
+
+bool OrviWindowController::pageIsLookedAfter() const
+{
+    return m_reloadPending || m_pageDialogOpen || uptime() - m_pageAnsweredAt <= answeredLately;
 }
 
 void OrviWindowController::webViewDidOpenPageDialog()

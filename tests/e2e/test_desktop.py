@@ -1,9 +1,9 @@
 """What the program does on a desktop: keeping the machine awake (against mocks of logind, the screen saver service
 and the session manager), its menu and shortcuts, starting at login, and installing."""
 
-import os, re, shutil, signal, subprocess, tempfile, time, unittest
+import contextlib, os, re, shutil, signal, socket, subprocess, tempfile, threading, time, unittest
 from gi.repository import GLib
-from harness import (APP_ID, BINARY, BUNDLE, E2ETest, centre, dbus_call, exec_argv, poll, wait,
+from harness import (APP_ID, BINARY, BUNDLE, E2ETest, centre, dbus_call, exec_argv, poll, run, wait,
                      wait_for_name)
 from update_server import UpdateServer, manifest
 
@@ -96,6 +96,42 @@ class KeepingAwake(E2ETest):
         self.assertTrue(after_idle(), "after quitting the saver is back")
 
 
+class Service(E2ETest):
+    def test_a_service_manager_hears_ready_alive_and_stopping(self):
+        """As systemd would start it, with a notification socket and a 2 s watchdog."""
+        path, heard = os.path.join(self.desktop.dir, "notify"), []
+        with socket.socket(socket.AF_UNIX, socket.SOCK_DGRAM) as sock:
+            sock.bind(path)
+            sock.settimeout(0.2)
+
+            def listen():
+                while sock.fileno() >= 0:
+                    with contextlib.suppress(OSError):
+                        heard.append((time.monotonic(), sock.recv(4096).decode()))
+            threading.Thread(target=listen, daemon=True).start()
+            install = self.install()
+            app = self.app(install, {"NOTIFY_SOCKET": path, "WATCHDOG_USEC": "2000000"}).start().wait_window()
+            self.link.wait_for("ready")
+            said = lambda what: [t for t, message in list(heard) if message == what]
+            wait(lambda: len(said("WATCHDOG=1")) >= 3, 10, "the watchdog fed")
+            self.assertEqual(len(said("READY=1")), 1)
+            # A program that does not run does not feed it.
+            app.process.send_signal(signal.SIGSTOP)
+            stopped = len(said("WATCHDOG=1"))
+            time.sleep(3)
+            self.assertEqual(len(said("WATCHDOG=1")), stopped)
+            app.process.send_signal(signal.SIGCONT)
+            # A page stuck in a loop is being recovered: the feeding goes on, a second apart.
+            self.link.send("setTimeout(function () { for (;;) {} })")
+            start = time.monotonic()
+            self.link.wait_for("ready", timeout=60, count=2)
+            fed = [t for t in said("WATCHDOG=1") if t > start]
+            self.assertLess(max(b - a for a, b in zip([start] + fed, fed + [time.monotonic()])), 1.6)
+            self.quit(app)
+            self.assertEqual(poll(lambda: said("STOPPING=1"), bool, 5)[0] > start, True)
+        self.assertFalse(os.path.exists(f"{install.dirs['XDG_CONFIG_HOME']}/autostart"), "no start-at-login entry")
+
+
 class MenuAndLogin(E2ETest):
     def click(self, app, **match):
         node = wait(lambda: self.desktop.accessible(app.process.pid, **match), 10, str(match))[0]
@@ -155,7 +191,9 @@ class Installing(E2ETest):
         prefix += "/Orvi Apps"
         subprocess.run(["cmake", "--install", BUILD_DIR, "--prefix", prefix], check=True, capture_output=True)
         entry, metainfo = f"{prefix}/share/applications/{APP_ID}.desktop", f"{prefix}/share/metainfo/{APP_ID}.metainfo.xml"
-        for command in (["desktop-file-validate", entry], ["appstreamcli", "validate", "--no-net", metainfo]):
+        unit = f"{prefix}/lib/systemd/user/orvi-desktop.service"
+        for command in (["desktop-file-validate", entry], ["appstreamcli", "validate", "--no-net", metainfo],
+                        ["systemd-analyze", "verify", "--man=no", unit]):
             result = subprocess.run(command, capture_output=True, text=True)
             self.assertEqual(result.returncode, 0, result.stdout + result.stderr)
         self.assertEqual(exec_argv(entry), [f"{prefix}/bin/orvi-desktop"])
@@ -164,6 +202,9 @@ class Installing(E2ETest):
 
         # The Debian package, unpacked: its program finds its page under /usr alone, the build tree hidden.
         package = os.environ.get("ORVI_E2E_PACKAGE") or self.skipTest("no package given in ORVI_E2E_PACKAGE")
+        depends = run("dpkg-deb", "-f", package, "Depends").replace(",", " ").split()
+        self.assertLessEqual({"bubblewrap", "xdg-dbus-proxy", "libwebkit2gtk-4.1-0", "libsystemd0"}, set(depends))
+        self.assertIn("./usr/lib/systemd/user/orvi-desktop.service", run("dpkg-deb", "-c", package))
         built = os.path.dirname(os.path.dirname(package))  # the tree whose bundle the program knows of
         hidden = ["unshare", "--mount", "sh", "-c", self.HIDE_BUILD_DIR, "sh", built]
         if subprocess.run(hidden + ["true"], capture_output=True).returncode:

@@ -116,13 +116,16 @@ struct FakeWebView final : WebView, Logged {
     {
         log("ask ", script), pending.push_back(std::move(ran));
     }
-    // WebKit tells of the end later, as of any other.
+    // WebKit tells of the end later, as of any other (unless told not to).
     void terminateWebContentProcess() override
     {
         log("terminate page"), queue->async([this] {
-            navigation->webViewWebContentProcessDidTerminate(WebContentTermination::endedByProgram);
+            if (endsWhenTold)
+                navigation->webViewWebContentProcessDidTerminate(
+                    WebContentTermination::endedByProgram);
         });
     }
+    bool endsWhenTold { true };
     WebNavigationDelegate* navigation { nullptr };
     MainQueue* queue { nullptr };
     std::vector<std::function<void()>> pending;
@@ -139,7 +142,7 @@ struct FakeAlert final : Alert, Logged {
 };
 
 // The services the platform answers with itself.
-struct Services : Application, Screen, ProcessInfo, MainQueue, EventLog { };
+struct Services : Application, Screen, ProcessInfo, MainQueue, EventLog, Supervisor { };
 struct Stores : Workspace, FileSystem, MainBundle, URLSession { };
 
 struct FakePlatform final : Platform, Services, Stores, Logged {
@@ -161,6 +164,7 @@ struct FakePlatform final : Platform, Services, Stores, Logged {
     MainBundle& mainBundle() override { return *this; }
     URLSession& urlSession() override { return *this; }
     EventLog& eventLog() override { return *this; }
+    Supervisor& supervisor() override { return *this; }
     std::unique_ptr<Window> makeWindow(const Rect& rect, uint32_t style) override
     {
         auto window = keep(new FakeWindow, "w" + std::to_string(windows.size()) + ".");
@@ -227,6 +231,11 @@ struct FakePlatform final : Platform, Services, Stores, Logged {
         logged.push_back(line);
     }
     void setVerbose(bool value) override { verbose = value; }
+    bool supervised() const override { return bool(watchdog); }
+    std::optional<double> watchdogInterval() const override { return watchdog; }
+    void notifyReady() override { log("ready"); }
+    void notifyAlive() override { log("alive"); }
+    void notifyStopping() override { log("stopping"); }
     // Work waits for advance(), which moves the clock on and runs what falls
     // due, with what that submits, and says how much ran.
     void async(std::function<void()> work) override { queue.emplace_back(now, std::move(work)); }
@@ -337,6 +346,7 @@ struct FakePlatform final : Platform, Services, Stores, Logged {
     std::optional<std::string> sandboxFailure;
     std::vector<std::string> logged;
     bool verbose { false };
+    std::optional<double> watchdog; // a service manager's, when one started the program
     FakeWebView* webView { nullptr };
     std::unique_ptr<FileUserDefaults> defaults;
 };

@@ -44,7 +44,7 @@ TEST_F(AppTest, LaunchDoesEverythingInOrderAndChecksQuietlyThreeSecondsLater)
 {
     AppDelegate(platform, "/nowhere")
         .applicationWillTerminate(); // a quit before launch ends nothing
-    EXPECT_TRUE(platform.calls.empty());
+    EXPECT_EQ(platform.calls, Journal { "stopping" });
     platform.put(autostart, "stale");
     auto options = delegate.commandLine().options;
     EXPECT_FALSE(options.at(0).take("12x"));
@@ -85,8 +85,7 @@ TEST_F(AppTest, LaunchDoesEverythingInOrderAndChecksQuietlyThreeSecondsLater)
     platform.advance();
     EXPECT_TRUE(platform.calls.empty()); // the running version, and silent
     EXPECT_FALSE(platform.windows[0]->delegate->windowShouldClose());
-    EXPECT_EQ(
-        Journal(platform.calls.end() - 2, platform.calls.end()), (Journal { "terminate", "end" }));
+    EXPECT_EQ(platform.calls, (Journal { "terminate", "stopping", "end" }));
 }
 
 // Without a sandbox the station says so, even when nothing else is logged;
@@ -102,6 +101,26 @@ TEST(WebContent, WithoutASandboxTheStationSaysSoAndTheLimitFollowsTheMachine)
     for (auto [memory, limit] :
         { std::pair { 2ULL << 30, 1024 }, { 12ULL << 30, 3072 }, { 64ULL << 30, 4096 } })
         EXPECT_EQ(OrviWindowController::memoryLimitFor(memory), uint64_t(limit));
+}
+
+// A service manager hears that the program is ready once the window is shown,
+// that it is alive every half interval while the page is looked after (not
+// when the page stays stuck and nothing brings it back), and that it stops;
+// and the program writes no start-at-login entry of its own under it.
+TEST_F(AppTest, AServiceManagerHearsOfTheProgramWhileThePageIsLookedAfter)
+{
+    platform.watchdog = 2;
+    delegate.applicationDidFinishLaunching();
+    EXPECT_EQ(std::pair(platform.count("ready"), platform.calls.back()), std::pair(1L, "after 3"s));
+    EXPECT_EQ(platform.text(autostart), "-");
+    platform.webView->endsWhenTold = false; // the page is stuck and stays so
+    std::vector<long> alive;
+    for (int second = 0; second < 30; second += 10)
+        platform.advance(10), alive.push_back(platform.count("alive"));
+    EXPECT_EQ(alive, (std::vector<long> { 11, 21, 21 })); // every second from 0 s to 20 s
+    platform.terminate();
+    EXPECT_EQ(
+        Journal(platform.calls.end() - 2, platform.calls.end()), (Journal { "stopping", "end" }));
 }
 
 // In order: silent once per version, remembered before the alert; asked for,

@@ -11,6 +11,7 @@
 #include "platform/gtk/MainQueueGLib.h"
 #include "platform/gtk/SandboxProbe.h"
 #include "platform/gtk/ScreenGtk.h"
+#include "platform/gtk/SupervisorSystemd.h"
 #include "platform/gtk/URLSessionSoup.h"
 #include "platform/gtk/WebViewConfigurationGtk.h"
 #include "platform/gtk/WebViewGtk.h"
@@ -32,6 +33,7 @@ struct GtkPlatform::Services {
     ScreenGtk screen;
     KeepAwake keepAwake;
     EventLogGLib eventLog { "orvi-desktop" };
+    SupervisorSystemd supervisor;
     // Started first thing, so that its answer is there when the web view is
     // made.
     SandboxProbe sandboxProbe;
@@ -89,6 +91,10 @@ URLSession& GtkPlatform::urlSession()
 EventLog& GtkPlatform::eventLog()
 {
     return m_services->eventLog;
+}
+Supervisor& GtkPlatform::supervisor()
+{
+    return m_services->supervisor;
 }
 
 // $XDG_CONFIG_HOME/<application id>/defaults.json

@@ -28,6 +28,7 @@ public:
     MainBundle& mainBundle() override;
     URLSession& urlSession() override;
     EventLog& eventLog() override;
+    Supervisor& supervisor() override;
 
     std::unique_ptr<Window> makeWindow(const Rect& contentRect, uint32_t styleMask) override;
     std::unique_ptr<Alert> makeAlert() override;
