@@ -1,6 +1,6 @@
 // Any bytes in the defaults file: reading never crashes, and whatever it
 // accepts is written back and read again unchanged.
-#include "platform/FileUserDefaults.h"
+#include "platform/shared/FileUserDefaults.h"
 
 #include <cstdlib>
 

@@ -1,6 +1,6 @@
 #include "app/AutostartEntry.h"
 
-#include <unistr.h>
+#include "base/Text.h"
 
 namespace orvi::AutostartEntry {
 
@@ -66,7 +66,7 @@ std::string text(std::string_view identifier, std::string_view executablePath)
 void install(FileSystem& fileSystem, const std::string& configFolder, const std::string& identifier,
     const std::string& executablePath)
 {
-    if (u8_check(reinterpret_cast<const uint8_t*>(executablePath.data()), executablePath.size()))
+    if (!isValidUTF8(executablePath))
         return;
     std::string folder = configFolder + "/autostart";
     fileSystem.createDirectories(folder, 0700);

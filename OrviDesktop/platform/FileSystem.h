@@ -1,13 +1,12 @@
 #pragma once
 
+#include "base/Bytes.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
-#include <vector>
 
 namespace orvi {
-
-using Bytes = std::vector<uint8_t>;
 
 // Whole-file access by absolute path. Failures are answered with nothing or
 // false, or dropped, and are left to the caller to ignore.

@@ -1,12 +1,23 @@
 #pragma once
 
-#include "platform/FileSystem.h"
+#include "base/Bytes.h"
 
+#include <cstddef>
 #include <functional>
 #include <optional>
 #include <string>
 
 namespace orvi {
+
+// How far a request may go before it counts as failed.
+struct URLRequestLimits {
+    // A larger body counts as none.
+    size_t maximumBodySize;
+    // Redirects followed, each to https only.
+    int maximumRedirects;
+    // A transfer that makes no progress this long is given up.
+    unsigned stallSeconds;
+};
 
 // Plain HTTPS GET requests, each on a worker thread.
 class URLSession {
@@ -16,10 +27,10 @@ public:
     // Starts a GET of `url` and returns at once. The completion runs exactly
     // once, on a worker thread (never the main thread), with the response body
     // whatever the status, or nothing when no usable body arrived (no
-    // connection, a refused certificate or redirect, too slow, too large, or
-    // the process is quitting). A request cannot be cancelled.
-    virtual void dataTask(
-        const std::string& url, std::function<void(std::optional<Bytes> body)> completion)
+    // connection, a refused certificate or redirect, beyond the limits, or the
+    // process is quitting). A request cannot be cancelled.
+    virtual void dataTask(const std::string& url, const URLRequestLimits&,
+        std::function<void(std::optional<Bytes> body)> completion)
         = 0;
 };
 

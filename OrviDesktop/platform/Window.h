@@ -31,6 +31,14 @@ constexpr uint32_t canJoinAllSpaces = 1 << 0;
 constexpr uint32_t fullScreenAuxiliary = 1 << 8;
 } // namespace CollectionBehavior
 
+// What a window's own controls (close, minimise, menu) are called, in their
+// tool tips and for screen readers.
+struct WindowControlNames {
+    std::string close;
+    std::string minimize;
+    std::string menu;
+};
+
 // What a window reports to its delegate, on the main thread.
 class WindowDelegate {
 public:
@@ -62,6 +70,7 @@ public:
     virtual void setContentView(View&) = 0;
 
     virtual void setTitle(const std::string&) = 0;
+    virtual void setControlNames(const WindowControlNames&) = 0;
     virtual void setTitleHidden(bool) = 0;
     virtual void setTitlebarAppearsTransparent(bool) = 0;
     virtual void setMovableByWindowBackground(bool) = 0;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/FileSystem.h"
+#include "base/Bytes.h"
 
 #include <optional>
 #include <string>

@@ -1,11 +1,15 @@
 #include "update/UpdateCheck.h"
 
-#include "platform/URL.h"
+#include "base/URL.h"
 #include "update/VersionComparison.h"
 
 namespace orvi {
 
 namespace {
+
+// A manifest is a few hundred bytes; a server that sends more, or sends the
+// program round, or stalls, has no manifest for it.
+constexpr URLRequestLimits manifestLimits { 1 << 20, 5, 60 };
 
 void note(EventLog& log, const std::string& outcome, const std::string& message)
 {
@@ -26,8 +30,8 @@ void UpdateCheck::start(Platform& platform, const std::string& endpointURL, bool
     MainQueue& mainQueue = platform.mainQueue();
     const MainBundle& bundle = platform.mainBundle();
     EventLog& log = platform.eventLog();
-    platform.urlSession().dataTask(
-        url->text, [&platform, &mainQueue, &bundle, &log, silent](std::optional<Bytes> body) {
+    platform.urlSession().dataTask(url->text, manifestLimits,
+        [&platform, &mainQueue, &bundle, &log, silent](std::optional<Bytes> body) {
             // No connection, a refused certificate, a body too large: nothing.
             if (!body)
                 return note(log, "no-answer", "no usable answer from the update server");

@@ -1,6 +1,6 @@
 #include "window/OrviWindowController.h"
 
-#include "platform/Uuid.h"
+#include "base/Uuid.h"
 
 #include <algorithm>
 #include <cctype>

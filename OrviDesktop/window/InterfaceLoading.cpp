@@ -1,19 +1,13 @@
 #include "window/OrviWindowController.h"
 
-#include "platform/Base64.h"
-#include "platform/URL.h"
+#include "base/Base64.h"
+#include "base/Text.h"
+#include "base/URL.h"
 #include "window/PageContract.h"
-
-#include <unistr.h>
 
 namespace orvi {
 
 namespace {
-
-bool isValidUTF8(const Bytes& bytes)
-{
-    return !u8_check(bytes.data(), bytes.size());
-}
 
 void replaceAll(std::string& text, std::string_view token, const std::string& replacement)
 {
@@ -22,12 +16,6 @@ void replaceAll(std::string& text, std::string_view token, const std::string& re
         text.replace(position, token.size(), replacement);
         position += replacement.size();
     }
-}
-
-std::string folderOf(const std::string& path)
-{
-    auto slash = path.rfind('/');
-    return slash == std::string::npos ? std::string() : path.substr(0, slash);
 }
 
 } // namespace

@@ -13,6 +13,7 @@ constexpr Rect initialContentRect { 0, 0, 1180, 780 };
 constexpr uint32_t windowStyle = WindowStyle::titled | WindowStyle::closable
     | WindowStyle::miniaturizable | WindowStyle::resizable | WindowStyle::fullSizeContentView;
 constexpr const char* windowTitle = "Orvi AI Life";
+const WindowControlNames controlNames { "Close", "Minimize", "Menu" };
 
 // One stand-in for every controller, made once for the whole process.
 NullMessageHandler& selfPlaceholder()
@@ -50,6 +51,7 @@ OrviWindowController::OrviWindowController(
 
     m_window = platform.makeWindow(initialContentRect, windowStyle);
     m_window->setTitle(windowTitle);
+    m_window->setControlNames(controlNames);
     m_window->setTitleHidden(true);
     m_window->setTitlebarAppearsTransparent(true);
     m_window->setMovableByWindowBackground(true);

@@ -1,6 +1,6 @@
 #include "window/OrviWindowController.h"
 
-#include "platform/URL.h"
+#include "base/URL.h"
 
 namespace orvi {
 

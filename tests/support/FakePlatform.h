@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/FileUserDefaults.h"
 #include "platform/Platform.h"
+#include "platform/shared/FileUserDefaults.h"
 
 #include <algorithm>
 #include <map>
@@ -38,6 +38,7 @@ struct FakeWindow final : Window, Logged {
     void setDelegate(WindowDelegate* value) override { delegate = value; }
     void setContentView(View&) override { }
     void setTitle(Text) override { }
+    void setControlNames(const WindowControlNames&) override { }
     void setTitleHidden(bool) override { }
     void setTitlebarAppearsTransparent(bool) override { }
     void setMovableByWindowBackground(bool value) override { log("movable ", value); }
@@ -298,9 +299,11 @@ struct FakePlatform final : Platform, Services, Stores, Logged {
     std::optional<std::string> userLibraryDirectory() const override { return library; }
     std::string userConfigDirectory() const override { return "/home/guest/.config"; }
     // Requests wait until respond() answers the oldest.
-    void dataTask(Text url, std::function<void(std::optional<Bytes>)> done) override
+    void dataTask(Text url, const URLRequestLimits& limits,
+        std::function<void(std::optional<Bytes>)> done) override
     {
-        requested.push_back(url), requests.push_back(std::move(done));
+        requested.push_back(url + " " + std::to_string(limits.maximumBodySize)),
+            requests.push_back(std::move(done));
     }
     void respond(std::optional<std::string> body)
     {

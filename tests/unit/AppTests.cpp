@@ -170,7 +170,7 @@ TEST_F(AppTest, ChecksAnswerOnTheMainQueueAndNeverWaitForEachOther)
     UpdateCheck::start(platform, "https://bad host/", false);
     UpdateCheck::start(platform, "https://updates.test/", true);
     UpdateCheck::start(platform, "https://updates.test/", false);
-    EXPECT_EQ(platform.requested, std::vector(2, "https://updates.test/"s));
+    EXPECT_EQ(platform.requested, std::vector(2, "https://updates.test/ 1048576"s));
     std::thread([this] {
         platform.respond(manifest("2.0")), platform.respond(manifest("2.0"));
     }).join();

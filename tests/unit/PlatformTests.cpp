@@ -1,4 +1,4 @@
-#include "platform/URL.h"
+#include "base/URL.h"
 #include "platform/gtk/Coordinates.h"
 #include "platform/gtk/FrameSettling.h"
 #include "support/FakePlatform.h"
@@ -60,12 +60,12 @@ TEST(FileUserDefaults, EveryKindOfValueSurvivesARelaunchAndEveryChangeRewritesTh
 TEST(FileUserDefaults, AnUnreadableFileIsSetAsideIntactAndTheStoreStartsAfresh)
 {
     auto file = [](Text value) { return R"({"format": 1, "values": {"a": )" + value + "}}"; };
-    for (std::string content :
-        { "read fails"s, "\x89PNG"s, ""s, "[" + file("{\"integer\": 1}") + "]",
-            R"({"format": 2, "values": {}})"s, R"({"format": 1})"s,
-            file(R"({"date": "2024-01-01"})"), file("1"), file(R"({"integer": "1"})"),
-            file(R"({"data": "Zm9v!"})"), file(R"({"list": [{"data": "Z==="}]})"),
-            file(R"({"data": "Zg"})"), file(R"({"data": "Zm9v\n\n\n\n"})"), file(R"({"data": "Zm_v"})") }) {
+    for (std::string content : { "read fails"s, "\x89PNG"s, ""s,
+             "[" + file("{\"integer\": 1}") + "]", R"({"format": 2, "values": {}})"s,
+             R"({"format": 1})"s, file(R"({"date": "2024-01-01"})"), file("1"),
+             file(R"({"integer": "1"})"), file(R"({"data": "Zm9v!"})"),
+             file(R"({"list": [{"data": "Z==="}]})"), file(R"({"data": "Zg"})"),
+             file(R"({"data": "Zm9v\n\n\n\n"})"), file(R"({"data": "Zm_v"})") }) {
         FakePlatform disk;
         disk.put(path, content);
         if (content == "read fails")
@@ -127,9 +127,10 @@ TEST(UserDefaultsConversion, ValuesReadAsTextAndAsYesOrNo)
 TEST(URL, ParsesKeepingTheSchemeAsWrittenAndOnlyHttpAndHttpsAreWeb)
 {
     // The scheme, " web" for a web URL, or "!" for text that is no URL.
-    for (auto [text, expected] : { std::pair { "https://orvi.ai/k?l=en#top", "https web" },
-             { "http://o", "http web" }, { "HTTPS://x", "HTTPS" }, { "javascript:alert(1)", "javascript" },
-             { "//orvi.ai/p", "" }, { " https://o", "!" }, { "https://o/%zz", "!" } }) {
+    for (auto [text, expected] :
+        { std::pair { "https://orvi.ai/k?l=en#top", "https web" }, { "http://o", "http web" },
+            { "HTTPS://x", "HTTPS" }, { "javascript:alert(1)", "javascript" },
+            { "//orvi.ai/p", "" }, { " https://o", "!" }, { "https://o/%zz", "!" } }) {
         auto url = parseURL(text);
         EXPECT_EQ(url ? url->scheme + (isWebURL(*url) ? " web" : "") : "!", expected) << text;
         EXPECT_EQ(url ? url->text : text, text);

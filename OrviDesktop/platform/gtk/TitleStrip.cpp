@@ -60,7 +60,7 @@ gboolean drawGlyph(GtkWidget* area, cairo_t* cr, gpointer glyph)
     return TRUE;
 }
 
-GtkWidget* stripButton(GtkWidget* button, Glyph glyph, const char* tooltip)
+GtkWidget* stripButton(GtkWidget* button, Glyph glyph)
 {
     GtkWidget* image = gtk_drawing_area_new();
     gtk_widget_set_size_request(image, 16, 16);
@@ -69,17 +69,14 @@ GtkWidget* stripButton(GtkWidget* button, Glyph glyph, const char* tooltip)
         gtk_container_remove(GTK_CONTAINER(button), child);
     gtk_container_add(GTK_CONTAINER(button), image);
     gtk_button_set_relief(GTK_BUTTON(button), GTK_RELIEF_NONE);
-    gtk_widget_set_tooltip_text(button, tooltip);
-    // A drawn glyph has no text, so screen readers get the button's name from here.
-    atk_object_set_name(gtk_widget_get_accessible(button), tooltip);
     gtk_widget_set_can_focus(button, FALSE);
     gtk_widget_set_valign(button, GTK_ALIGN_CENTER);
     return button;
 }
 
-GtkWidget* windowButton(Glyph glyph, const char* tooltip, GCallback clicked, gpointer data)
+GtkWidget* windowButton(Glyph glyph, GCallback clicked, gpointer data)
 {
-    GtkWidget* button = stripButton(gtk_button_new(), glyph, tooltip);
+    GtkWidget* button = stripButton(gtk_button_new(), glyph);
     g_signal_connect_swapped(button, "clicked", clicked, data);
     return button;
 }
@@ -95,6 +92,14 @@ gboolean beginMove(GtkWidget*, GdkEventButton* event, GtkWindow* window)
 }
 
 } // namespace
+
+void nameStripButton(GtkWidget* button, const std::string& name)
+{
+    if (!button)
+        return;
+    gtk_widget_set_tooltip_text(button, name.c_str());
+    atk_object_set_name(gtk_widget_get_accessible(button), name.c_str());
+}
 
 TitleStrip makeTitleStrip(
     GtkWindow* window, uint32_t styleMask, GMenuModel* menu, GCallback minimize, gpointer data)
@@ -112,20 +117,21 @@ TitleStrip makeTitleStrip(
     GtkWidget* box = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 8);
     gtk_widget_set_margin_start(box, 10);
     gtk_container_add(GTK_CONTAINER(strip.widget), box);
-    if (styleMask & WindowStyle::closable)
-        gtk_box_pack_start(GTK_BOX(box),
-            windowButton(Glyph::close, "Close", G_CALLBACK(gtk_window_close), window), FALSE, FALSE,
-            0);
-    if (styleMask & WindowStyle::miniaturizable)
-        gtk_box_pack_start(GTK_BOX(box), windowButton(Glyph::minimize, "Minimize", minimize, data),
-            FALSE, FALSE, 0);
+    if (styleMask & WindowStyle::closable) {
+        strip.close = windowButton(Glyph::close, G_CALLBACK(gtk_window_close), window);
+        gtk_box_pack_start(GTK_BOX(box), strip.close, FALSE, FALSE, 0);
+    }
+    if (styleMask & WindowStyle::miniaturizable) {
+        strip.minimize = windowButton(Glyph::minimize, minimize, data);
+        gtk_box_pack_start(GTK_BOX(box), strip.minimize, FALSE, FALSE, 0);
+    }
     // The menu lives here, out of the page's way, rather than in a menu bar
     // that would push the page down.
     if (menu) {
-        GtkWidget* button = stripButton(gtk_menu_button_new(), Glyph::menu, "Menu");
-        gtk_menu_button_set_menu_model(GTK_MENU_BUTTON(button), menu);
-        gtk_widget_set_name(button, "orvi-menu-button");
-        gtk_box_pack_start(GTK_BOX(box), button, FALSE, FALSE, 0);
+        strip.menu = stripButton(gtk_menu_button_new(), Glyph::menu);
+        gtk_menu_button_set_menu_model(GTK_MENU_BUTTON(strip.menu), menu);
+        gtk_widget_set_name(strip.menu, "orvi-menu-button");
+        gtk_box_pack_start(GTK_BOX(box), strip.menu, FALSE, FALSE, 0);
     }
     gtk_widget_set_no_show_all(strip.title, TRUE);
     gtk_box_set_center_widget(GTK_BOX(box), strip.title);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <gtk/gtk.h>
+#include <string>
 
 namespace orvi::gtk {
 
@@ -12,7 +13,15 @@ struct TitleStrip {
     GtkWidget* widget { nullptr };
     // The window's title, hidden unless shown.
     GtkWidget* title { nullptr };
+    // The buttons there are (null for those the style has not).
+    GtkWidget* close { nullptr };
+    GtkWidget* minimize { nullptr };
+    GtkWidget* menu { nullptr };
 };
+
+// Names a strip's button, for its tool tip and for screen readers (a drawn
+// glyph has no text).
+void nameStripButton(GtkWidget* button, const std::string& name);
 
 // `menu` may be null. The minimise button calls `minimize` with `data`. The
 // strip is not yet in any container.

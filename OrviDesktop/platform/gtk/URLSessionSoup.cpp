@@ -38,13 +38,14 @@ gboolean acceptTestAuthority(
 #endif
 
 // Nothing when the body breaks off or grows past the cap.
-std::optional<Bytes> readBody(GInputStream* stream, GCancellable* stopping)
+std::optional<Bytes> readBody(
+    GInputStream* stream, const URLRequestLimits& limits, GCancellable* stopping)
 {
     Bytes body;
     uint8_t buffer[64 * 1024];
     for (;;) {
         gssize count = g_input_stream_read(stream, buffer, sizeof buffer, stopping, nullptr);
-        if (count < 0 || body.size() + count > URLSessionSoup::maximumBodySize)
+        if (count < 0 || body.size() + count > limits.maximumBodySize)
             return std::nullopt;
         if (count == 0)
             return body;
@@ -53,7 +54,8 @@ std::optional<Bytes> readBody(GInputStream* stream, GCancellable* stopping)
 }
 
 // One request: its body, or the address it redirects to (nothing when neither).
-std::optional<Bytes> send(SoupSession* session, GUri* uri, GCancellable* stopping, GUri*& redirect)
+std::optional<Bytes> send(SoupSession* session, GUri* uri, const URLRequestLimits& limits,
+    GCancellable* stopping, GUri*& redirect)
 {
     SoupMessage* message = soup_message_new_from_uri("GET", uri);
     soup_message_add_flags(message, SOUP_MESSAGE_NO_REDIRECT);
@@ -67,7 +69,7 @@ std::optional<Bytes> send(SoupSession* session, GUri* uri, GCancellable* stoppin
         if (isRedirect(soup_message_get_status(message)) && location)
             redirect = g_uri_parse_relative(uri, location, uriFlags, nullptr);
         else
-            body = readBody(stream, stopping);
+            body = readBody(stream, limits, stopping);
         g_object_unref(stream);
     }
     g_object_unref(message);
@@ -80,20 +82,20 @@ bool isHTTPS(GUri* uri)
     return !g_ascii_strcasecmp(g_uri_get_scheme(uri), "https") && host && *host;
 }
 
-std::optional<Bytes> get(const std::string& url, GCancellable* stopping)
+std::optional<Bytes> get(
+    const std::string& url, const URLRequestLimits& limits, GCancellable* stopping)
 {
     // The worker's own main context: nothing of the session reaches the main loop.
     GMainContext* context = g_main_context_new();
     g_main_context_push_thread_default(context);
-    SoupSession* session
-        = soup_session_new_with_options("timeout", URLSessionSoup::stallSeconds, nullptr);
+    SoupSession* session = soup_session_new_with_options("timeout", limits.stallSeconds, nullptr);
 
     std::optional<Bytes> body;
     GUri* uri = g_uri_parse(url.c_str(), uriFlags, nullptr);
-    for (int redirects = 0; uri && isHTTPS(uri) && redirects <= URLSessionSoup::maximumRedirects;
+    for (int redirects = 0; uri && isHTTPS(uri) && redirects <= limits.maximumRedirects;
          ++redirects) {
         GUri* redirect = nullptr;
-        body = send(session, uri, stopping, redirect);
+        body = send(session, uri, limits, stopping, redirect);
         g_uri_unref(uri);
         uri = redirect;
         if (!redirect)
@@ -137,16 +139,16 @@ void URLSessionSoup::joinFinishedWorkers()
     }
 }
 
-void URLSessionSoup::dataTask(
-    const std::string& url, std::function<void(std::optional<Bytes>)> completion)
+void URLSessionSoup::dataTask(const std::string& url, const URLRequestLimits& limits,
+    std::function<void(std::optional<Bytes>)> completion)
 {
     std::lock_guard lock(m_lock);
     joinFinishedWorkers();
     auto worker = std::make_unique<Worker>();
     Worker& started = *worker;
     m_workers.push_back(std::move(worker));
-    started.thread = std::thread([this, url, completion = std::move(completion), &started] {
-        auto body = get(url, m_stopping);
+    started.thread = std::thread([this, url, limits, completion = std::move(completion), &started] {
+        auto body = get(url, limits, m_stopping);
         // A quitting program takes no more results.
         completion(g_cancellable_is_cancelled(m_stopping) ? std::nullopt : std::move(body));
         started.finished = true;

@@ -16,9 +16,8 @@ namespace orvi::gtk {
 // update check adds no library of its own to the program's start-up. One
 // worker thread per request, with a session used only there. TLS is always
 // verified against the system's certificate store (plus, in test builds, a
-// test server's authority). Redirects are followed only to https and at most
-// five times; a transfer that makes no progress for 60 seconds is given up; a
-// body is read up to 1 MiB, and a larger one counts as none.
+// test server's authority). Redirects are followed only to https, as far as
+// the request's limits allow.
 //
 // Destroying the session cancels every request and waits for the workers, so
 // quitting never hangs on the network.
@@ -27,12 +26,8 @@ public:
     URLSessionSoup();
     ~URLSessionSoup() override;
 
-    void dataTask(
-        const std::string& url, std::function<void(std::optional<Bytes>)> completion) override;
-
-    static constexpr size_t maximumBodySize = 1 << 20;
-    static constexpr int maximumRedirects = 5;
-    static constexpr unsigned stallSeconds = 60;
+    void dataTask(const std::string& url, const URLRequestLimits&,
+        std::function<void(std::optional<Bytes>)> completion) override;
 
 private:
     struct Worker {

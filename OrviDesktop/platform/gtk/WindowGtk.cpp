@@ -2,7 +2,6 @@
 
 #include "platform/gtk/ResizeEdges.h"
 #include "platform/gtk/StyleSheet.h"
-#include "platform/gtk/TitleStrip.h"
 
 #include <gdk/gdkx.h>
 
@@ -48,10 +47,8 @@ WindowGtk::WindowGtk(GtkApplication* application, GMenuModel* menu, ScreenGtk& s
     gtk_container_add(GTK_CONTAINER(m_window), m_overlay);
     gtk_widget_show(m_overlay);
     if ((styleMask & WindowStyle::titled) && (styleMask & WindowStyle::fullSizeContentView)) {
-        TitleStrip strip = makeTitleStrip(m_window, styleMask, menu, G_CALLBACK(miniaturize), this);
-        m_titleStrip = strip.widget;
-        m_titleLabel = strip.title;
-        gtk_overlay_add_overlay(GTK_OVERLAY(m_overlay), m_titleStrip);
+        m_strip = makeTitleStrip(m_window, styleMask, menu, G_CALLBACK(miniaturize), this);
+        gtk_overlay_add_overlay(GTK_OVERLAY(m_overlay), m_strip.widget);
         if (styleMask & WindowStyle::resizable)
             addResizeEdges(GTK_OVERLAY(m_overlay));
     }
@@ -98,21 +95,28 @@ void WindowGtk::updateOutline()
 void WindowGtk::setTitle(const std::string& title)
 {
     gtk_window_set_title(m_window, title.c_str());
-    if (m_titleLabel)
-        gtk_label_set_text(GTK_LABEL(m_titleLabel), title.c_str());
+    if (m_strip.title)
+        gtk_label_set_text(GTK_LABEL(m_strip.title), title.c_str());
+}
+
+void WindowGtk::setControlNames(const WindowControlNames& names)
+{
+    nameStripButton(m_strip.close, names.close);
+    nameStripButton(m_strip.minimize, names.minimize);
+    nameStripButton(m_strip.menu, names.menu);
 }
 
 void WindowGtk::setTitleHidden(bool hidden)
 {
-    if (m_titleLabel)
-        gtk_widget_set_visible(m_titleLabel, !hidden);
+    if (m_strip.title)
+        gtk_widget_set_visible(m_strip.title, !hidden);
 }
 
 void WindowGtk::setTitlebarAppearsTransparent(bool transparent)
 {
-    if (!m_titleStrip)
+    if (!m_strip.widget)
         return;
-    GtkStyleContext* style = gtk_widget_get_style_context(m_titleStrip);
+    GtkStyleContext* style = gtk_widget_get_style_context(m_strip.widget);
     if (transparent)
         gtk_style_context_remove_class(style, "opaque");
     else

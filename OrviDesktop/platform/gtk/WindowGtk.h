@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/Window.h"
+#include "platform/gtk/TitleStrip.h"
 #include "platform/gtk/ViewGtk.h"
 #include "platform/gtk/WindowPlacement.h"
 #include "platform/gtk/WindowShape.h"
@@ -26,6 +27,7 @@ public:
     void setContentView(View&) override;
 
     void setTitle(const std::string&) override;
+    void setControlNames(const WindowControlNames&) override;
     void setTitleHidden(bool) override;
     void setTitlebarAppearsTransparent(bool) override;
     void setMovableByWindowBackground(bool movable) override { m_movableByBackground = movable; }
@@ -66,8 +68,7 @@ private:
 
     GtkWindow* m_window { nullptr };
     GtkWidget* m_overlay { nullptr };
-    GtkWidget* m_titleStrip { nullptr };
-    GtkWidget* m_titleLabel { nullptr };
+    TitleStrip m_strip;
     GtkWidget* m_content { nullptr };
     ViewGtk* m_contentView { nullptr };
     WindowDelegate* m_delegate { nullptr };

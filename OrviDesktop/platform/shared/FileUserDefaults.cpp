@@ -1,9 +1,9 @@
-#include "platform/FileUserDefaults.h"
+#include "platform/shared/FileUserDefaults.h"
 
-#include "platform/Base64.h"
+#include "base/Base64.h"
+#include "base/Text.h"
 
 #include <cmath>
-#include <unistr.h>
 
 namespace orvi {
 
@@ -19,18 +19,12 @@ constexpr uint32_t folderMode = 0700;
 // Deeper values than this are refused rather than risk the stack.
 constexpr int maximumDepth = 64;
 
-// The file is UTF-8 JSON: text that is not UTF-8 cannot go into it.
-bool isUTF8(const std::string& text)
-{
-    return !u8_check(reinterpret_cast<const uint8_t*>(text.data()), text.size());
-}
-
 std::optional<JsonValue> tagged(const JsonValue& value, int depth)
 {
     if (depth > maximumDepth)
         return std::nullopt;
     if (value.is_string()) {
-        if (!isUTF8(value.get_ref<const std::string&>()))
+        if (!isValidUTF8(value.get_ref<const std::string&>()))
             return std::nullopt;
         return JsonValue { { "text", value } };
     }
@@ -60,7 +54,7 @@ std::optional<JsonValue> tagged(const JsonValue& value, int depth)
         JsonValue dictionary = JsonValue::object();
         for (auto& [key, element] : value.items()) {
             auto item = tagged(element, depth + 1);
-            if (!item || !isUTF8(key))
+            if (!item || !isValidUTF8(key))
                 return std::nullopt;
             dictionary[key] = std::move(*item);
         }
@@ -110,12 +104,6 @@ std::optional<JsonValue> untagged(const JsonValue& value, int depth)
         return dictionary;
     }
     return std::nullopt;
-}
-
-std::string folderOf(const std::string& path)
-{
-    auto slash = path.rfind('/');
-    return slash == std::string::npos || slash == 0 ? "/" : path.substr(0, slash);
 }
 
 } // namespace
@@ -196,7 +184,7 @@ std::optional<DefaultsValue> FileUserDefaults::objectForKey(const std::string& k
 
 void FileUserDefaults::setObject(const DefaultsValue& value, const std::string& key)
 {
-    if (!isUTF8(key))
+    if (!isValidUTF8(key))
         return;
     if (value.is_null() || value.is_discarded()) {
         m_values.erase(key);

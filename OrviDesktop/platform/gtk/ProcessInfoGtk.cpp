@@ -1,4 +1,4 @@
-#include "platform/gtk/KeepAwake.h"
+#include "platform/gtk/ProcessInfoGtk.h"
 
 #include <X11/extensions/scrnsaver.h>
 #include <gdk/gdkx.h>
@@ -205,13 +205,14 @@ public:
 
 } // namespace
 
-KeepAwake::KeepAwake(GtkApplication* application, std::string who)
+ProcessInfoGtk::ProcessInfoGtk(GtkApplication* application, std::string who)
     : m_application(application)
     , m_who(std::move(who))
 {
 }
 
-std::unique_ptr<ActivityToken> KeepAwake::beginActivity(uint64_t options, const std::string& reason)
+std::unique_ptr<ActivityToken> ProcessInfoGtk::beginActivity(
+    uint64_t options, const std::string& reason)
 {
     auto inhibitions = std::make_shared<Inhibitions>();
     inhibitions->who = m_who;
@@ -252,7 +253,7 @@ std::unique_ptr<ActivityToken> KeepAwake::beginActivity(uint64_t options, const 
     return std::make_unique<KeepAwakeToken>(std::move(inhibitions));
 }
 
-void KeepAwake::endActivity(ActivityToken& token)
+void ProcessInfoGtk::endActivity(ActivityToken& token)
 {
     auto& inhibitions = *static_cast<KeepAwakeToken&>(token).inhibitions;
     if (inhibitions.ended)
@@ -280,7 +281,7 @@ void KeepAwake::endActivity(ActivityToken& token)
     }
 }
 
-uint64_t KeepAwake::physicalMemory() const
+uint64_t ProcessInfoGtk::physicalMemory() const
 {
     return uint64_t(sysconf(_SC_PHYS_PAGES)) * uint64_t(sysconf(_SC_PAGE_SIZE));
 }

@@ -1,4 +1,4 @@
-#include "platform/URL.h"
+#include "base/URL.h"
 
 #include <uriparser/Uri.h>
 

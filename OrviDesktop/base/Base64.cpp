@@ -1,4 +1,4 @@
-#include "platform/Base64.h"
+#include "base/Base64.h"
 
 #include <absl/strings/escaping.h>
 

@@ -11,12 +11,12 @@ namespace orvi::gtk {
 // XWayland), GLib for files and the main loop, D-Bus and X11 for keeping the
 // machine awake. Make it on the main thread before anything else runs; it
 // forces GDK's X11 backend, so it must come before GTK is initialised.
-class GtkPlatform final : public Platform {
+class PlatformGtk final : public Platform {
 public:
     // `applicationID` is the GTK application id: a second launch with the same
     // id hands over to the running process.
-    explicit GtkPlatform(const std::string& applicationID);
-    ~GtkPlatform() override;
+    explicit PlatformGtk(const std::string& applicationID);
+    ~PlatformGtk() override;
 
     Application& application() override;
     Screen& screen() override;

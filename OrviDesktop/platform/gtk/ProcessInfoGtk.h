@@ -7,7 +7,8 @@
 
 namespace orvi::gtk {
 
-// Keeps the machine awake with every mechanism the system has, each on its
+// What the program asks of its process: a process activity keeps the machine
+// awake with every mechanism the system has, each on its
 // own and each allowed to be missing or to fail:
 // - logind's Inhibit("idle:sleep", …, "block") on the system bus, held as a
 //   file descriptor that is closed to release it;
@@ -19,10 +20,10 @@ namespace orvi::gtk {
 // once. logind and the screen saver service are watched on their buses: when
 // one first appears, or comes back after going away (an update of the
 // desktop, a crash), it is asked again.
-class KeepAwake final : public ProcessInfo {
+class ProcessInfoGtk final : public ProcessInfo {
 public:
     // `who` names the program to the system (the application id).
-    KeepAwake(GtkApplication*, std::string who);
+    ProcessInfoGtk(GtkApplication*, std::string who);
 
     std::unique_ptr<ActivityToken> beginActivity(
         uint64_t options, const std::string& reason) override;

@@ -1,14 +1,13 @@
-#include "platform/gtk/GtkPlatform.h"
+#include "platform/gtk/PlatformGtk.h"
 
-#include "platform/FileUserDefaults.h"
 #include "platform/gtk/AlertGtk.h"
 #include "platform/gtk/ApplicationGtk.h"
 #include "platform/gtk/ButtonGtk.h"
 #include "platform/gtk/EventLogGLib.h"
 #include "platform/gtk/FileSystemGLib.h"
-#include "platform/gtk/KeepAwake.h"
 #include "platform/gtk/MainBundleLinux.h"
 #include "platform/gtk/MainQueueGLib.h"
+#include "platform/gtk/ProcessInfoGtk.h"
 #include "platform/gtk/SandboxProbe.h"
 #include "platform/gtk/ScreenGtk.h"
 #include "platform/gtk/SupervisorSystemd.h"
@@ -17,21 +16,22 @@
 #include "platform/gtk/WebViewGtk.h"
 #include "platform/gtk/WindowGtk.h"
 #include "platform/gtk/WorkspaceGtk.h"
+#include "platform/shared/FileUserDefaults.h"
 
 namespace orvi::gtk {
 
-struct GtkPlatform::Services {
+struct PlatformGtk::Services {
     explicit Services(const std::string& applicationID)
         : applicationID(applicationID)
         , application(applicationID)
-        , keepAwake(application.gtkApplication(), applicationID)
+        , processInfo(application.gtkApplication(), applicationID)
     {
     }
 
     std::string applicationID;
     ApplicationGtk application;
     ScreenGtk screen;
-    KeepAwake keepAwake;
+    ProcessInfoGtk processInfo;
     EventLogGLib eventLog { "orvi-desktop" };
     SupervisorSystemd supervisor;
     // Started first thing, so that its answer is there when the web view is
@@ -49,56 +49,56 @@ struct GtkPlatform::Services {
     URLSessionSoup urlSession;
 };
 
-GtkPlatform::GtkPlatform(const std::string& applicationID)
+PlatformGtk::PlatformGtk(const std::string& applicationID)
     : m_services(std::make_unique<Services>(applicationID))
 {
 }
 
-GtkPlatform::~GtkPlatform() = default;
+PlatformGtk::~PlatformGtk() = default;
 
-Application& GtkPlatform::application()
+Application& PlatformGtk::application()
 {
     return m_services->application;
 }
-Screen& GtkPlatform::screen()
+Screen& PlatformGtk::screen()
 {
     return m_services->screen;
 }
-ProcessInfo& GtkPlatform::processInfo()
+ProcessInfo& PlatformGtk::processInfo()
 {
-    return m_services->keepAwake;
+    return m_services->processInfo;
 }
-MainQueue& GtkPlatform::mainQueue()
+MainQueue& PlatformGtk::mainQueue()
 {
     return m_services->mainQueue;
 }
-Workspace& GtkPlatform::workspace()
+Workspace& PlatformGtk::workspace()
 {
     return m_services->workspace;
 }
-FileSystem& GtkPlatform::fileSystem()
+FileSystem& PlatformGtk::fileSystem()
 {
     return m_services->fileSystem;
 }
-MainBundle& GtkPlatform::mainBundle()
+MainBundle& PlatformGtk::mainBundle()
 {
     return m_services->mainBundle;
 }
-URLSession& GtkPlatform::urlSession()
+URLSession& PlatformGtk::urlSession()
 {
     return m_services->urlSession;
 }
-EventLog& GtkPlatform::eventLog()
+EventLog& PlatformGtk::eventLog()
 {
     return m_services->eventLog;
 }
-Supervisor& GtkPlatform::supervisor()
+Supervisor& PlatformGtk::supervisor()
 {
     return m_services->supervisor;
 }
 
 // $XDG_CONFIG_HOME/<application id>/defaults.json
-UserDefaults& GtkPlatform::userDefaults()
+UserDefaults& PlatformGtk::userDefaults()
 {
     if (!m_services->userDefaults) {
         std::string path = m_services->mainBundle.userConfigDirectory() + "/"
@@ -108,29 +108,29 @@ UserDefaults& GtkPlatform::userDefaults()
     return *m_services->userDefaults;
 }
 
-std::unique_ptr<Window> GtkPlatform::makeWindow(const Rect& contentRect, uint32_t styleMask)
+std::unique_ptr<Window> PlatformGtk::makeWindow(const Rect& contentRect, uint32_t styleMask)
 {
     auto& application = m_services->application;
     return std::make_unique<WindowGtk>(application.gtkApplication(), application.applicationMenu(),
         m_services->screen, contentRect, styleMask);
 }
 
-std::unique_ptr<Alert> GtkPlatform::makeAlert()
+std::unique_ptr<Alert> PlatformGtk::makeAlert()
 {
     return std::make_unique<AlertGtk>(m_services->screen);
 }
 
-std::unique_ptr<Button> GtkPlatform::makeButton(const Rect& frame)
+std::unique_ptr<Button> PlatformGtk::makeButton(const Rect& frame)
 {
     return std::make_unique<ButtonGtk>(m_services->screen, frame);
 }
 
-std::unique_ptr<WebViewConfiguration> GtkPlatform::makeWebViewConfiguration()
+std::unique_ptr<WebViewConfiguration> PlatformGtk::makeWebViewConfiguration()
 {
     return std::make_unique<WebViewConfigurationGtk>(m_services->sandboxProbe);
 }
 
-std::unique_ptr<WebView> GtkPlatform::makeWebView(WebViewConfiguration& configuration)
+std::unique_ptr<WebView> PlatformGtk::makeWebView(WebViewConfiguration& configuration)
 {
     return std::make_unique<WebViewGtk>(
         static_cast<WebViewConfigurationGtk&>(configuration), m_services->screen);

@@ -1,0 +1,25 @@
+#include "base/Text.h"
+
+#include <unistr.h>
+
+namespace orvi {
+
+bool isValidUTF8(std::string_view text)
+{
+    return !u8_check(reinterpret_cast<const uint8_t*>(text.data()), text.size());
+}
+
+bool isValidUTF8(const Bytes& bytes)
+{
+    return !u8_check(bytes.data(), bytes.size());
+}
+
+std::string folderOf(const std::string& path)
+{
+    auto slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return {};
+    return slash ? path.substr(0, slash) : "/";
+}
+
+} // namespace orvi
