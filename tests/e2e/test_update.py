@@ -1,7 +1,7 @@
 """The update check against a real local HTTPS server: the alert a newer version brings and what its button opens,
 what the fetch refuses to take for a manifest, and quitting while a request hangs."""
 
-import time, unittest
+import signal, time, unittest
 from harness import TITLE, WORK_AREA, E2ETest, FakeBrowser, centred, collapsed, expanded, poll, wait
 from update_server import MANIFEST_PATH, MiB, UpdateServer, endless, manifest, manifest_bytes, redirect, silence
 
@@ -83,6 +83,19 @@ class Update(E2ETest):
                 self.assertTrue(saw is None or saw(connections), connections)
         self.assertEqual(self.link.of("bait"), [], "a redirect to http was followed")
         self.quit(app)
+
+    def test_quitting_is_prompt_with_the_alert_open(self):
+        self.server.serve(manifest("1.4.2"))
+        for way, quit in [("SIGTERM", lambda app, alert: app.process.send_signal(signal.SIGTERM)),
+                          ("Ctrl+Q", lambda app, alert: self.desktop.keys(alert, "ctrl+q")),
+                          ("the close button", lambda app, alert: self.press(app, role="push button", name="Close")),
+                          ("the window manager", lambda app, alert: app.close())]:
+            with self.subTest(way):
+                app = self.launch(self.install(), self.server.env())
+                quit(app, wait(app.alerts, 15, "the alert")[0])
+                asked, status = time.monotonic(), app.process.exit_status(5)
+                app.process.stop()
+                self.assertEqual((status, time.monotonic() - asked < 3), (0, True))
 
     def test_quitting_is_prompt_while_the_server_stalls(self):
         self.server.serve(silence)
