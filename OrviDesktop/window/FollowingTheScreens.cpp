@@ -12,8 +12,8 @@ namespace {
 std::string describe(const Rect& frame)
 {
     char text[80];
-    std::snprintf(text, sizeof text, "%.0f,%.0f %.0fx%.0f", frame.x, frame.y, frame.width,
-        frame.height);
+    std::snprintf(
+        text, sizeof text, "%.0f,%.0f %.0fx%.0f", frame.x, frame.y, frame.width, frame.height);
     return text;
 }
 
@@ -55,10 +55,16 @@ void OrviWindowController::keepBubbleOnScreen()
         bubbleFrameIn(bubblePanel->frame(), screens, bubbleHome(screens.front().visibleFrame)));
 }
 
+// The frame the user gives the assistant is the one it keeps through screen
+// changes; for whoever wonders later where it went, it is logged.
 void OrviWindowController::windowDidMove()
 {
-    if (!m_collapsed)
-        m_ownFrame = ownFrameFor(m_window->frame());
+    if (m_collapsed)
+        return;
+    m_ownFrame = ownFrameFor(m_window->frame());
+    std::string frame = describe(m_window->frame());
+    m_platform.eventLog().record(LogLevel::debug, "The window was moved to " + frame,
+        { { "ORVI_EVENT", "window-moved" }, { "ORVI_FRAME", frame } });
 }
 
 // A frame the program placed for the frame the user gave keeps it (it may be

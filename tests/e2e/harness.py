@@ -7,41 +7,13 @@ from urllib.parse import unquote, urlsplit
 from gi.repository import Gio, GLib
 from Xlib import X, Xatom, Xutil, display as xdisplay, error as xerror
 
-REPO = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
+HERE = os.path.dirname(os.path.abspath(__file__))
+REPO = os.path.dirname(os.path.dirname(HERE))
 BINARY = os.environ.get("ORVI_E2E_BINARY", os.path.join(REPO, "build", "dev", "orvi-desktop"))
 RESOURCES = os.path.join(REPO, "resources", "OrviDesktop_OrviDesktop.bundle", "Resources")
 BUNDLE, APP_ID, TITLE = "OrviDesktop_OrviDesktop.bundle", "ai.orvi.orvi-desktop", "Orvi AI Life"
 WORK_AREA, BUBBLE_HOME, COLLAPSED = (0, 28, 1280, 772), (1144, 664), (0, 798, 2, 2)
 STARTUP = 60  # only a failure waits this long; a fresh machine's first start is slow
-# Xorg's dummy driver: real RandR outputs (DUMMY0, DUMMY1, ...) that xrandr turns off and on, on a screen of up to
-# 4096x2160, with no hardware and no input devices.
-XORG_CONF = """Section "ServerFlags"
-  Option "AutoAddDevices" "false"
-EndSection
-Section "Device"
-  Identifier "dummy"
-  Driver "dummy"
-  VideoRam 512000
-EndSection
-Section "Monitor"
-  Identifier "monitor"
-  HorizSync 5.0 - 1000.0
-  VertRefresh 5.0 - 200.0
-EndSection
-Section "Screen"
-  Identifier "screen"
-  Device "dummy"
-  Monitor "monitor"
-  DefaultDepth 24
-  SubSection "Display"
-    Depth 24
-    Virtual 4096 2160
-  EndSubSection
-EndSection
-"""
-BUS_CONF = """<busconfig><type>session</type><listen>unix:tmpdir=/tmp</listen><auth>EXTERNAL</auth>
-<policy context="default"><allow send_destination="*" eavesdrop="true"/><allow eavesdrop="true"/><allow own="*"/>
-</policy></busconfig>"""
 # The showing accessible objects of one process, not looking inside the page.
 ATSPI_DUMP = """import gi, json, sys
 gi.require_version('Atspi', '2.0')
@@ -147,8 +119,7 @@ class Desktop(contextlib.ExitStack):
         read_end, write_end = os.pipe()
         if self.xorg:
             os.makedirs(empty := os.path.join(self.dir, "xorg.conf.d"))
-            with open(config := os.path.join(self.dir, "xorg.conf"), "w") as f:
-                f.write(XORG_CONF)
+            config = os.path.join(HERE, "xorg-dummy.conf")
             self.spawn("xorg", ["Xorg", "-displayfd", str(write_end), "-config", config, "-configdir", empty, "-noreset",
                                 "-nolisten", "tcp", "-logfile", os.path.join(self.dir, "xorg.log")], pass_fds=(write_end,))
         else:
@@ -170,10 +141,8 @@ class Desktop(contextlib.ExitStack):
                                    or "") and self.prop(None, "_NET_WORKAREA"), what="openbox")
         if self.compositor:
             self.spawn("xcompmgr", ["xcompmgr"])
-        with open(os.path.join(self.dir, "bus.conf"), "w") as f:
-            f.write(BUS_CONF)
         for variable in ("DBUS_SESSION_BUS_ADDRESS", "DBUS_SYSTEM_BUS_ADDRESS"):
-            self.env[variable], pid = run("dbus-daemon", f"--config-file={f.name}", "--fork", "--print-address=1",
+            self.env[variable], pid = run("dbus-daemon", f"--config-file={HERE}/session-bus.conf", "--fork", "--print-address=1",
                                           "--print-pid=1").split()
             self.callback(os.kill, int(pid), signal.SIGTERM)
         self.bus, self.system_bus = self.env["DBUS_SESSION_BUS_ADDRESS"], self.env["DBUS_SYSTEM_BUS_ADDRESS"]
@@ -204,10 +173,15 @@ class Desktop(contextlib.ExitStack):
                                    [0, 0, height, 0, 0, 0, 0, 0, 0, width - 1, 0, 0])
         self.dpy.sync()
 
+    def primary(self):
+        """The primary monitor's (x, y, width, height): the one marked, or the only one."""
+        monitors = re.findall(r"(\*?)\S+ (\d+)/\d+x(\d+)/\d+\+(\d+)\+(\d+)", self.x("xrandr", "--listmonitors"))
+        _, w, h, x, y = max(monitors)
+        return int(x), int(y), int(w), int(h)
+
     def visible(self):
         """The primary monitor's work area, as GDK has it: the monitor within _NET_WORKAREA."""
-        primary = re.search(r"\*\S+ (\d+)/\d+x(\d+)/\d+\+(\d+)\+(\d+)", self.x("xrandr", "--listmonitors"))
-        (w, h, x, y), (ax, ay, aw, ah) = map(int, primary.groups()), self.prop(None, "_NET_WORKAREA")[:4]
+        (x, y, w, h), (ax, ay, aw, ah) = self.primary(), self.prop(None, "_NET_WORKAREA")[:4]
         left, top = max(x, ax), max(y, ay)
         return left, top, min(x + w, ax + aw) - left, min(y + h, ay + ah) - top
 
@@ -310,7 +284,7 @@ class PageLink(http.server.ThreadingHTTPServer):
 
         super().__init__(("127.0.0.1", 0), Handler)
         self.page_url = f"http://127.0.0.1:{self.server_address[1]}/"
-        with open(os.path.join(os.path.dirname(__file__), "page.html")) as page:
+        with open(os.path.join(HERE, "page.html")) as page:
             self.page = page.read().replace("@PORT@", str(self.server_address[1]))
 
     def __enter__(self):
@@ -470,7 +444,7 @@ def expanded(frame=WORK_AREA):
 class E2ETest(unittest.TestCase):
     """The tests of a class share one Desktop; a failed test prints the log of every program it ran."""
 
-    compositor = xorg = False
+    compositor = xorg = verbose = False  # verbose: the program logs what it hears (window moves)
 
     @classmethod
     def setUpClass(cls):
@@ -497,6 +471,7 @@ class E2ETest(unittest.TestCase):
         return install
 
     def app(self, install=None, env=None):
+        env = dict(G_MESSAGES_DEBUG="orvi-desktop", **env or {}) if self.verbose else env
         self.apps.append(app := App(self.desktop, install or self.install(), env))
         self.addCleanup(lambda: [run.stop() for run in app.runs])
         return app
@@ -509,6 +484,22 @@ class E2ETest(unittest.TestCase):
             self.link.wait_for("ready", count=readies + 1)
             self.link.run("0")  # the page takes commands
         return app
+
+    def move(self, app, frame):
+        """Moves the window as a user would; returns once the program has heard of it (verbose only)."""
+        if self.desktop.geometry(app.window) == frame:
+            return
+        (x, y, w, h), (px, py, _, ph) = frame, self.desktop.primary()
+        heard = lambda: app.process.log().count(f"moved to {x - px},{py + ph - y - h} {w}x{h}")
+        before = heard()
+        self.desktop.x("wmctrl", "-i", "-r", hex(app.window), "-e", f"0,{x},{y},{w},{h}")
+        wait(lambda: heard() > before, 10, f"the window at {frame}")
+
+    def press(self, app, **match):
+        """Clicks the program's showing accessible object that matches, with the pointer."""
+        node = wait(lambda: self.desktop.accessible(app.process.pid, **match), 10, str(match))[0]
+        self.desktop.xdo("mousemove", 1, 1)  # a move to where the pointer is never completes
+        self.desktop.xdo("mousemove", "--sync", *centre(node["extents"]), "click", 1)
 
     def settle(self, app, want, timeout=20):
         self.assertEqual(poll(app.state, lambda s: s == want, timeout), want)

@@ -11,7 +11,7 @@ SECOND_MODE = ["second-1280x1024", "108.00", "1280", "1328", "1440", "1688", "10
 
 @unittest.skipUnless(os.geteuid() == 0, "Xorg's dummy driver runs as root")
 class Displays(E2ETest):
-    xorg = True
+    xorg = verbose = True
 
     @classmethod
     def setUpClass(cls):
@@ -64,9 +64,7 @@ class Displays(E2ETest):
         # the screen is.
         self.screens("--output", "DUMMY1", "--off", "--output", "DUMMY0", "--primary")
         self.follows(app, lambda v: expanded((0, 60, 1920, 1020)))
-        d.x("wmctrl", "-i", "-r", hex(app.window), "-e", "0,600,300,1000,650")
-        self.follows(app, lambda v: expanded((600, 300, 1000, 650)))
-        time.sleep(0.5)  # the program hears the window was moved
+        self.move(app, (600, 300, 1000, 650))
         self.screens("--output", "DUMMY0", "--mode", "1280x800")
         self.follows(app, lambda v: expanded((280, 60, 1000, 650)))
         self.screens("--output", "DUMMY0", "--mode", "1920x1080")

@@ -46,7 +46,7 @@ class Window(E2ETest):
         self.assertEqual(self.link.wait_for("played"), "yes", "sound starts without a click")
 
         d.xdo("windowsize", app.window, 500, 300)
-        self.assertEqual(poll(lambda: d.geometry(app.window)[2:], lambda s: s != w, 3), (900, 620))
+        self.assertEqual(poll(lambda: d.geometry(app.window)[2:], lambda s: s == (900, 620), 10), (900, 620))
 
         self.quit(app)
         self.assertEqual(app.install.read_defaults()["OrviDesktopGuestMemberID"], {"text": ready["member"]})
@@ -58,7 +58,7 @@ class Window(E2ETest):
         d.x("wmctrl", "-i", "-r", hex(app.window), "-e", "0,100,60,1000,700")
         wait(lambda: d.geometry(app.window) == (100, 60, 1000, 700), 10, "the window moved")
         page_size = lambda: tuple(self.link.ask("report('size', [innerWidth, innerHeight])", "size"))
-        poll(page_size, lambda s: s == (1000, 700), 10)
+        self.assertEqual(poll(page_size, lambda s: s == (1000, 700), 10), (1000, 700))
         for (x, y), (dx, dy), size in [((1097, 400), (120, 0), (1120, 700)),  # the right edge
                                        ((1215, 755), (-400, -200), (900, 620))]:  # the bottom-right corner
             def dragged():
