@@ -79,17 +79,19 @@ class Page(E2ETest):
     def test_the_page_comes_back_when_its_process_ends_or_hangs(self):
         app = self.launch()
         for collapse in (True, False):
-            # Once the program has collapsed or woken (a message the page posted is lost with its process).
+            # Once the page has been told of a collapse or a wake (a message it posted is lost with its process).
+            told = "pause" if collapse else "resume"
+            before = len(self.link.of(told)) + 1
             self.link.post({"type": "minimize" if collapse else "wake"})
             self.settle(app, collapsed() if collapse else expanded())
-            self.link.wait_for("pause")
-            readies, pauses = len(self.link.of("ready")), len(self.link.of("pause"))
+            self.link.wait_for(told, count=before)
+            readies = len(self.link.of("ready"))
             os.kill(self.web_process(app), signal.SIGKILL)
             self.link.wait_for("ready", timeout=10, count=readies + 1)
-            if collapse:  # and the page is told it is collapsed; expanded, it is told nothing
-                self.link.wait_for("pause", timeout=10, count=pauses + 1)
-            self.link.run("0")
-            self.assertEqual(len(self.link.of("pause")), pauses + collapse)
+            if not collapse:  # the page is heard after its load, so the wake's resume comes after anything said then
+                self.link.post({"type": "wake"})
+            # Collapsed, the new page is told so first; expanded, nothing until the wake.
+            self.assertEqual(self.link.wait_for(told, timeout=10, count=before + 1), 1, "the page's first pause or resume")
             self.settle(app, collapsed() if collapse else expanded())
         self.assertNotIn("INFO", app.process.log(), "recoveries are logged only when asked for")
 
