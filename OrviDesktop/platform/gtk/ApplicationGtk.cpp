@@ -40,8 +40,8 @@ gboolean takeOption(const gchar* name, const gchar* value, gpointer data, GError
             continue;
         if (option.take(value ? value : ""))
             return TRUE;
-        g_set_error(error, G_OPTION_ERROR, G_OPTION_ERROR_BAD_VALUE,
-            "Cannot use '%s' for %s", value ? value : "", name);
+        g_set_error(error, G_OPTION_ERROR, G_OPTION_ERROR_BAD_VALUE, "Cannot use '%s' for %s",
+            value ? value : "", name);
         return FALSE;
     }
     return FALSE;
@@ -59,10 +59,10 @@ int ApplicationGtk::run(int argc, char** argv, const CommandLine& commandLine)
         { "version", 0, 0, G_OPTION_ARG_NONE, &version, commandLine.versionHelp.c_str(), nullptr },
     };
     for (const CommandLineOption& option : commandLine.options)
-        entries.push_back({ option.name.c_str(), 0,
-            option.valueName.empty() ? G_OPTION_FLAG_NO_ARG : 0, G_OPTION_ARG_CALLBACK,
-            reinterpret_cast<gpointer>(takeOption), option.help.c_str(),
-            option.valueName.empty() ? nullptr : option.valueName.c_str() });
+        entries.push_back(
+            { option.name.c_str(), 0, option.valueName.empty() ? G_OPTION_FLAG_NO_ARG : 0,
+                G_OPTION_ARG_CALLBACK, reinterpret_cast<gpointer>(takeOption), option.help.c_str(),
+                option.valueName.empty() ? nullptr : option.valueName.c_str() });
     entries.push_back({});
     OwnOptions own { &commandLine.options };
     GOptionGroup* group = g_option_group_new(nullptr, nullptr, nullptr, &own, nullptr);

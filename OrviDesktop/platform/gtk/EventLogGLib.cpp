@@ -13,7 +13,8 @@ constexpr size_t longestText = 400;
 std::string oneLine(const std::string& text)
 {
     std::string line = text.substr(0, longestText);
-    std::replace_if(line.begin(), line.end(),
+    std::replace_if(
+        line.begin(), line.end(),
         [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; }, ' ');
     return line;
 }
@@ -32,8 +33,8 @@ void EventLogGLib::record(
     LogLevel level, const std::string& message, const std::vector<LogField>& fields)
 {
     auto [glibLevel, priority] = level == LogLevel::warning ? std::pair(G_LOG_LEVEL_WARNING, "4")
-        : level == LogLevel::info                          ? std::pair(G_LOG_LEVEL_INFO, "6")
-                                                           : std::pair(G_LOG_LEVEL_DEBUG, "7");
+        : level == LogLevel::info                           ? std::pair(G_LOG_LEVEL_INFO, "6")
+                                                            : std::pair(G_LOG_LEVEL_DEBUG, "7");
     std::vector<std::string> texts { oneLine(message) };
     for (const LogField& field : fields)
         texts.push_back(oneLine(field.value));
@@ -55,8 +56,8 @@ void EventLogGLib::setVerbose(bool verbose)
     std::string domains = named ? named : "";
     if (domains == "all" || (" " + domains + " ").find(" " + m_domain + " ") != std::string::npos)
         return;
-    g_setenv("G_MESSAGES_DEBUG", (domains.empty() ? m_domain : domains + " " + m_domain).c_str(),
-        TRUE);
+    g_setenv(
+        "G_MESSAGES_DEBUG", (domains.empty() ? m_domain : domains + " " + m_domain).c_str(), TRUE);
 }
 
 } // namespace orvi::gtk

@@ -20,16 +20,16 @@ SandboxProbe::SandboxProbe()
     if (g_getenv(optOut)) {
         m_failure = std::string(optOut) + " is set";
     } else if (access(bubblewrap, X_OK) || access(dbusProxy, X_OK)) {
-        m_failure = std::string(access(bubblewrap, X_OK) ? bubblewrap : dbusProxy)
-            + " cannot be run";
+        m_failure
+            = std::string(access(bubblewrap, X_OK) ? bubblewrap : dbusProxy) + " cannot be run";
     } else {
         const char* argv[] = { bubblewrap, "--unshare-user-try", "--unshare-pid", "--unshare-ipc",
             "--unshare-uts", "--unshare-cgroup-try", "--die-with-parent", "--ro-bind", "/", "/",
             "--proc", "/proc", "--dev", "/dev", "true", nullptr };
         GError* error = nullptr;
         if (g_spawn_async_with_pipes(nullptr, const_cast<char**>(argv), nullptr,
-                GSpawnFlags(G_SPAWN_DO_NOT_REAP_CHILD | G_SPAWN_STDOUT_TO_DEV_NULL),
-                nullptr, nullptr, &m_process, nullptr, nullptr, &m_errors, &error))
+                GSpawnFlags(G_SPAWN_DO_NOT_REAP_CHILD | G_SPAWN_STDOUT_TO_DEV_NULL), nullptr,
+                nullptr, &m_process, nullptr, nullptr, &m_errors, &error))
             return;
         m_failure = std::string(bubblewrap) + ": " + error->message;
         g_error_free(error);
@@ -65,8 +65,8 @@ void SandboxProbe::finish()
     if (WIFEXITED(status) && WEXITSTATUS(status) == 0)
         return;
     said = said.substr(0, said.find('\n'));
-    m_failure = std::string(bubblewrap) + " cannot make the sandbox"
-        + (said.empty() ? "" : ": " + said);
+    m_failure
+        = std::string(bubblewrap) + " cannot make the sandbox" + (said.empty() ? "" : ": " + said);
 }
 
 } // namespace orvi::gtk

@@ -26,8 +26,8 @@ WebViewGtk::WebViewGtk(WebViewConfigurationGtk& configuration, const ScreenGtk& 
     g_signal_connect(m_webView, "hierarchy-changed", G_CALLBACK(hierarchyChanged), this);
     g_signal_connect(m_webView, "load-changed", G_CALLBACK(loadChanged), this);
     g_signal_connect(m_webView, "web-process-terminated", G_CALLBACK(processTerminated), this);
-    g_signal_connect(m_webView, "notify::is-web-process-responsive",
-        G_CALLBACK(responsivenessChanged), this);
+    g_signal_connect(
+        m_webView, "notify::is-web-process-responsive", G_CALLBACK(responsivenessChanged), this);
 }
 
 WebViewGtk::~WebViewGtk()
@@ -55,7 +55,8 @@ void WebViewGtk::processTerminated(
     if (!self->m_navigationDelegate)
         return;
     self->m_navigationDelegate->webViewWebContentProcessDidTerminate(
-        reason == WEBKIT_WEB_PROCESS_EXCEEDED_MEMORY_LIMIT ? WebContentTermination::exceededMemoryLimit
+        reason == WEBKIT_WEB_PROCESS_EXCEEDED_MEMORY_LIMIT
+            ? WebContentTermination::exceededMemoryLimit
             : reason == WEBKIT_WEB_PROCESS_TERMINATED_BY_API ? WebContentTermination::endedByProgram
                                                              : WebContentTermination::crashed);
 }

@@ -40,8 +40,7 @@ private:
 
     static void hierarchyChanged(GtkWidget*, GtkWidget*, WebViewGtk*);
     static void loadChanged(WebKitWebView*, WebKitLoadEvent, WebViewGtk*);
-    static void processTerminated(
-        WebKitWebView*, WebKitWebProcessTerminationReason, WebViewGtk*);
+    static void processTerminated(WebKitWebView*, WebKitWebProcessTerminationReason, WebViewGtk*);
     static void responsivenessChanged(WebKitWebView*, GParamSpec*, WebViewGtk*);
     static gboolean permissionRequest(WebKitWebView*, WebKitPermissionRequest*, WebViewGtk*);
     static gboolean pageDialogOpened(WebKitWebView*, gpointer, WebViewGtk*);
