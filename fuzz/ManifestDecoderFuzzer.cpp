@@ -13,7 +13,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (!manifest)
         return 0;
     const Release& release = manifest->macOS;
-    std::string again = JsonValue { { "macOS", { { "version", release.version }, { "downloadURL", release.downloadURL }, { "notes", release.notes } } } }.dump();
+    JsonValue fields { { "version", release.version }, { "downloadURL", release.downloadURL },
+        { "notes", release.notes } };
+    std::string again = JsonValue { { "macOS", fields } }.dump();
     auto decodedAgain = OrviDesktopUpdateManifest::decode(Bytes(again.begin(), again.end()));
     if (!decodedAgain || !(*decodedAgain == *manifest))
         std::abort();

@@ -2,6 +2,7 @@
 // is newer than itself, never both ways, and "newer" chains.
 #include "update/VersionComparison.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <string_view>
 
@@ -11,20 +12,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     // Three versions separated by NUL bytes (a NUL inside a version is fine
     // too: the last part takes the rest).
-    std::string_view input(reinterpret_cast<const char*>(data), size);
-    size_t first = input.find('\0');
-    size_t second = first == std::string_view::npos ? first : input.find('\0', first + 1);
-    std::string_view a = input.substr(0, first);
-    std::string_view b = first == std::string_view::npos ? std::string_view() : input.substr(first + 1, second - first - 1);
-    std::string_view c = second == std::string_view::npos ? std::string_view() : input.substr(second + 1);
-
-    if (isVersionNewer(a, a) || isVersionNewer(b, b))
-        std::abort();
+    std::string_view rest(reinterpret_cast<const char*>(data), size), a, b;
+    for (auto* part : { &a, &b }) {
+        *part = rest.substr(0, rest.find('\0'));
+        rest.remove_prefix(std::min(rest.size(), part->size() + 1));
+    }
     bool ab = isVersionNewer(a, b);
-    bool ba = isVersionNewer(b, a);
-    if (ab && ba)
-        std::abort();
-    if (ab && isVersionNewer(b, c) && !isVersionNewer(a, c))
+    if (isVersionNewer(a, a) || (ab && isVersionNewer(b, a))
+        || (ab && isVersionNewer(b, rest) && !isVersionNewer(a, rest)))
         std::abort();
     return 0;
 }

@@ -57,13 +57,12 @@ struct FakeWindow final : Window, Logged {
     void setIgnoresKeyboardEvents(bool value) override { log("ignoresKeys ", value); }
     void orderFrontRegardless() override { log("front"); }
     void makeKeyAndOrderFront() override { log("key"); }
-    bool isKeyWindow() const override { return hasKeyboard; }
+    bool isKeyWindow() const override { return false; }
     void orderOut() override { log("out"); }
     void deminiaturize() override { log("deminiaturize"); }
     void performWindowDrag(const MouseEvent&) override { log("drag"); }
     Rect rect;
     WindowDelegate* delegate { nullptr };
-    bool hasKeyboard { false };
 };
 
 struct FakeButton final : Button {
@@ -76,8 +75,7 @@ struct FakeButton final : Button {
     void setLayerBorderWidth(double) override { }
     void setLayerBorderColor(const Color&) override { }
     void setToolTip(Text) override { }
-    void setEventHandler(ButtonEventHandler* value) override { mouse = value; }
-    ButtonEventHandler* mouse { nullptr };
+    void setEventHandler(ButtonEventHandler*) override { }
 };
 
 struct FakeConfiguration final : WebViewConfiguration, UserContentController, Logged {
@@ -85,9 +83,8 @@ struct FakeConfiguration final : WebViewConfiguration, UserContentController, Lo
     void setMediaPlaybackRequiresUserAction(bool value) override { log("needsUser ", value); }
     void setMediaStreamEnabled(bool value) override { log("mediaStreams ", value); }
     void setMemoryLimit(uint64_t value) override { log("memoryLimit ", value); }
-    std::optional<std::string> sandboxWebContent() override { return log("sandbox"), noSandbox; }
+    std::optional<std::string> sandboxWebContent() override { return log("sandbox"), std::nullopt; }
     void allowReadingFolder(Text path) override { log("readable ", path); }
-    std::optional<std::string> noSandbox;
     UserContentController& userContentController() override { return *this; }
     void addUserScript(Text s, UserScriptInjectionTime t, bool main) override
     {
@@ -98,8 +95,6 @@ struct FakeConfiguration final : WebViewConfiguration, UserContentController, Lo
         handlers[name] = &to, log("handler+ ", name);
     }
     void removeScriptMessageHandlerForName(Text name) override { log("handler- ", name); }
-    // What the page does.
-    void post(const JsonValue& body) { handlers.at("orvi")->didReceiveScriptMessage({ "", body }); }
     std::map<std::string, ScriptMessageHandler*> handlers;
 };
 
@@ -132,14 +127,14 @@ struct FakeWebView final : WebView, Logged {
     std::vector<std::function<void()>> pending;
 };
 
-// Logged as "alert message|informative|button|…" when it comes up.
+// Logged as "alert message|informative|button|…" when it comes up, and given `answer`.
 struct FakeAlert final : Alert, Logged {
     void setMessageText(Text text) override { shown = text; }
     void setInformativeText(Text text) override { shown += "|" + text; }
     void addButtonWithTitle(Text title) override { shown += "|" + title; }
-    long runModal() override { return log("alert ", shown), modal(); }
+    long runModal() override { return log("alert ", shown), answer; }
     std::string shown;
-    std::function<long()> modal;
+    long answer;
 };
 
 // The services the platform answers with itself.
@@ -155,6 +150,8 @@ struct FakePlatform final : Platform, Services, Stores, Logged {
             put("/opt/orvi/bin/OrviDesktop_OrviDesktop.bundle/Resources/index.html", "<p>page</p>");
     }
 
+    // The defaults as the next launch reads them from the disk.
+    auto reloaded() { return std::make_unique<FileUserDefaults>(*this, path); }
     Application& application() override { return *this; }
     Screen& screen() override { return *this; }
     ProcessInfo& processInfo() override { return *this; }
@@ -174,14 +171,11 @@ struct FakePlatform final : Platform, Services, Stores, Logged {
     }
     std::unique_ptr<Button> makeButton(const Rect& rect) override
     {
-        return log("make button ", rect),
-               std::unique_ptr<Button>(buttons.emplace_back(new FakeButton));
+        return log("make button ", rect), std::make_unique<FakeButton>();
     }
     std::unique_ptr<WebViewConfiguration> makeWebViewConfiguration() override
     {
-        auto configuration = keep(configurations.emplace_back(new FakeConfiguration));
-        return configuration->noSandbox = sandboxFailure, log("make configuration"),
-               std::move(configuration);
+        return log("make configuration"), keep(configuration = new FakeConfiguration);
     }
     std::unique_ptr<WebView> makeWebView(WebViewConfiguration&) override
     {
@@ -191,13 +185,13 @@ struct FakePlatform final : Platform, Services, Stores, Logged {
     std::unique_ptr<Alert> makeAlert() override
     {
         auto alert = keep(new FakeAlert);
-        return alert->modal = [this] { return whileAlertShown(), answer; }, std::move(alert);
+        return alert->answer = answer, std::move(alert);
     }
 
     void setDelegate(ApplicationDelegate* value) override { delegate = value; }
     int run(int, char**, const CommandLine&) override { return 0; }
     void setActivationPolicy(ActivationPolicy value) override { log("policy ", int(value)); }
-    void setMainMenu(const Menu& value) override { menu = value, log("menu"); }
+    void setMainMenu(const Menu&) override { log("menu"); }
     void unhide() override { log("unhide"); }
     void activateIgnoringOtherApps(bool value) override { log("activate ", value); }
     // Asks and tells as the real one does, with no guard of its own.
@@ -207,22 +201,20 @@ struct FakePlatform final : Platform, Services, Stores, Logged {
             delegate->applicationWillTerminate();
     }
     std::optional<Rect> mainScreenVisibleFrame() const override { return screenFrame; }
-    // The main screen (its frame is its visible frame) and `otherScreens`.
+    // The main screen alone, its frame its visible frame.
     std::vector<ScreenArea> screens() const override
     {
-        std::vector<ScreenArea> all;
-        if (screenFrame)
-            all.push_back({ *screenFrame, *screenFrame });
-        return all.insert(all.end(), otherScreens.begin(), otherScreens.end()), all;
+        return screenFrame ? std::vector { ScreenArea { *screenFrame, *screenFrame } }
+                           : std::vector<ScreenArea> {};
     }
-    void setDelegate(ScreenDelegate* value) override { screenDelegate = value; }
+    void setDelegate(ScreenDelegate*) override { }
     std::unique_ptr<ActivityToken> beginActivity(uint64_t options, Text why) override
     {
         return log("begin ", std::hex, options, " ", why), std::make_unique<ActivityToken>();
     }
     void endActivity(ActivityToken&) override { log("end"); }
     double systemUptime() const override { return now; }
-    uint64_t physicalMemory() const override { return memory; }
+    uint64_t physicalMemory() const override { return 8ULL << 30; }
     // Lines of the event log, as "level message|FIELD=value|…" (0 debug, 1 info, 2 warning).
     void record(LogLevel level, Text message, const std::vector<LogField>& fields) override
     {
@@ -231,7 +223,7 @@ struct FakePlatform final : Platform, Services, Stores, Logged {
             line += "|" + field.name + "=" + field.value;
         logged.push_back(line);
     }
-    void setVerbose(bool value) override { verbose = value; }
+    void setVerbose(bool) override { }
     bool supervised() const override { return bool(watchdog); }
     std::optional<double> watchdogInterval() const override { return watchdog; }
     void notifyReady() override { log("ready"); }
@@ -313,11 +305,6 @@ struct FakePlatform final : Platform, Services, Stores, Logged {
     }
 
     long count(Text call) const { return std::count(calls.begin(), calls.end(), call); }
-    // The defaults as the next launch reads them from the disk.
-    std::unique_ptr<FileUserDefaults> reloaded()
-    {
-        return std::make_unique<FileUserDefaults>(*this, path);
-    }
     template <class T> std::unique_ptr<T> keep(T* item, std::string name = "")
     {
         item->journal = &calls, item->name = std::move(name);
@@ -327,28 +314,20 @@ struct FakePlatform final : Platform, Services, Stores, Logged {
     const std::string path = "/home/guest/.config/orvi/defaults.json"; // of the defaults
     Journal calls;
     ApplicationDelegate* delegate { nullptr };
-    Menu menu;
     std::optional<Rect> screenFrame = Rect { 10, 20, 1280, 772 };
-    std::vector<ScreenArea> otherScreens;
-    ScreenDelegate* screenDelegate { nullptr };
     std::optional<std::string> resources = "/opt/orvi/share/orvi-desktop", library;
     std::optional<std::string> version = "1.4.1";
     std::map<std::string, Bytes> files;
     std::set<std::string> folders, unreadable;
     bool failWrites { false }, failMoves { false };
-    std::function<void()> whileAlertShown = [] {};
     long answer { AlertResponse::cancelled };
     std::vector<FakeWindow*> windows;
-    std::vector<FakeButton*> buttons;
-    std::vector<FakeConfiguration*> configurations;
+    FakeConfiguration* configuration { nullptr };
     std::vector<std::string> requested;
     std::vector<std::function<void(std::optional<Bytes>)>> requests;
     std::vector<std::pair<double, std::function<void()>>> queue;
     double now { 0 };
-    uint64_t memory { 8ULL << 30 };
-    std::optional<std::string> sandboxFailure;
     std::vector<std::string> logged;
-    bool verbose { false };
     std::optional<double> watchdog; // a service manager's, when one started the program
     FakeWebView* webView { nullptr };
     std::unique_ptr<FileUserDefaults> defaults;
