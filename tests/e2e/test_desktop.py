@@ -99,7 +99,7 @@ class Service(E2ETest):
             said = lambda what: [t for t, message in list(heard) if message == what]
             wait(lambda: len(said("WATCHDOG=1")) >= 3, 10, "the watchdog fed")
             self.assertEqual(len(said("READY=1")), 1)
-            # A program that does not run does not feed it.
+            # Stopped, it feeds it no more: nothing else (a child process) feeds it on its behalf.
             app.process.send_signal(signal.SIGSTOP)
             stopped = len(said("WATCHDOG=1"))
             time.sleep(3)

@@ -1,12 +1,11 @@
 """The assistant window and its page: where the window goes, what the page gets, the identity kept for the station,
 resizing with the pointer, the fallback page."""
 
-import base64, io, re, time, unittest, wave
+import base64, io, re, unittest, wave
 from harness import E2ETest, RESOURCES, WORK_AREA, poll, wait
 
 MEMBER_ID = re.compile(r"^orvi-kiosk-[0-9a-f]{8}-[0-9a-f]{4}-4[0-9a-f]{3}-[89ab][0-9a-f]{3}-[0-9a-f]{12}$")
 MAGENTA = (255, 0, 255)
-FALLBACK = "<h1>Orvi interface is unavailable.</h1>"
 
 
 def data_url(kind, data):
@@ -73,29 +72,16 @@ class Window(E2ETest):
             self.assertEqual(poll(page_size, lambda s: s == size, 10), size, "the page follows the window")
 
     def test_a_page_that_cannot_be_shown_gives_way_to_the_fallback(self):
-        d, text_area = self.desktop, (0, 60, 640, 60)
-
-        def shown(page, ok):
-            app = self.launch(self.install(page))
-            pixels, background = poll(lambda: self.settled(text_area), ok, 15), d.pixel(640, 700)
-            self.quit(app)
-            return pixels, background
-
-        reference, background = shown(FALLBACK, lambda p: any(max(pixel) < 100 for pixel in p))
-        self.assertTrue(any(max(pixel) < 100 for pixel in reference), "the reference page shows its text")
-        self.assertGreater(min(background), 200, "where the page paints nothing the window's light background shows")
+        d = self.desktop
         for name, page in [("no page", None), ("not UTF-8", self.link.page.encode() + b"\xff\xfe")]:
             with self.subTest(name):
-                self.assertEqual(shown(page, lambda p: p == reference), (reference, background))
+                app = self.launch(self.install(page))
+                # Dark text, and where the page paints nothing the window's light background.
+                seen = lambda: (sum(max(p) < 100 for p in d.pixels((0, 60, 640, 60))), min(d.pixel(640, 700)))
+                shown = poll(seen, lambda s: s[0] > 20 and s[1] > 200, 15)
+                self.assertTrue(shown[0] > 20 and shown[1] > 200, f"dark pixels, lightest background: {shown}")
+                self.quit(app)
         self.assertEqual(self.link.reports, [], "the unusable page never ran")
-
-    def settled(self, rect):
-        """The pixels of rect once they have stopped changing (or after 10 s)."""
-        last, deadline = None, time.monotonic() + 10
-        while (pixels := self.desktop.pixels(rect)) != last and time.monotonic() < deadline:
-            last = pixels
-            time.sleep(0.3)
-        return pixels
 
 
 if __name__ == "__main__":
