@@ -12,8 +12,7 @@ REFUSED = ["HTTPS://example.org/", "Http://example.org/", "file:///etc/hostname"
 MALFORMED = [{"type": "openExternal", "url": "help/index.html"}, {"type": "openExternal"},
              {"type": "openExternal", "url": 42}, {"type": "OpenExternal", "url": OPENED[0]}, "minimize",
              {"type": "Minimize"}, {"type": "Wake"}, {"type": "wake "}, {"type": "minimize\u0000"}, {"type": 42},
-             ["minimize"],
-             {"kind": "minimize"}, None]
+             ["minimize"], {"kind": "minimize"}, None]
 MICROPHONE, CAMERA = "audio: Mock audio device 1", "video: Mock video device 1"
 
 
