@@ -51,9 +51,11 @@ std::optional<std::string> OrviWindowController::interfaceFolder()
 
 // A page that cannot be found or read gives way to the fallback page; a face
 // image that cannot be read leaves the placeholders as they are. Neither is
-// reported: the station shows what it can.
+// reported: the station shows what it can. The page's time to answer starts
+// with its load.
 void OrviWindowController::loadInterface()
 {
+    m_pageAnsweredAt = m_pageLoadedAt = uptime();
     auto& fileSystem = m_platform.fileSystem();
 
     auto pagePath = resourceURL(std::string(PageContract::interfacePageName),

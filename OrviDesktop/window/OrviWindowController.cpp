@@ -75,7 +75,6 @@ OrviWindowController::OrviWindowController(
     contentController.removeScriptMessageHandlerForName(handlerName);
     contentController.addScriptMessageHandler(*this, handlerName);
 
-    m_pageAnsweredAt = m_pageLoadedAt = uptime();
     loadInterface();
     later(watchInterval, &OrviWindowController::watchPage);
 }

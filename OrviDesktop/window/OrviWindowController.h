@@ -90,10 +90,10 @@ public:
     void webViewWebContentProcessDidBecomeUnresponsive() override;
     void webViewWebContentProcessDidBecomeResponsive() override;
 
+private:
     // The size the user may not make the window smaller than.
     static constexpr Size smallestUserSize { 900, 620 };
 
-private:
     // The bubble's window delegate: a bubble the user let go of off the
     // screens comes back onto them, one the window manager minimised comes
     // back at once, and none closes.

@@ -2,7 +2,7 @@
 
 #include "window/PageContract.h"
 
-#include <cstdio>
+#include <cmath>
 #include <utility>
 
 namespace orvi {
@@ -76,23 +76,23 @@ void OrviWindowController::webViewWebContentProcessDidTerminate(WebContentTermin
     const char* why = termination == WebContentTermination::exceededMemoryLimit ? "memory-limit"
         : stuck                                                                 ? "hang"
                                                                                 : "crash";
-    char text[160];
-    std::snprintf(text, sizeof text,
-        "The page's process ended (%s) after %.0f s; reloading in %.0f s", why,
-        now - m_pageLoadedAt, delay);
-    m_platform.eventLog().record(LogLevel::info, text,
-        { { "ORVI_EVENT", "page-recovery" }, { "ORVI_REASON", why },
-            { "ORVI_PAGE_SECONDS", std::to_string(int(now - m_pageLoadedAt)) },
-            { "ORVI_RELOAD_DELAY_SECONDS", std::to_string(int(delay)) } });
+    // The same whole seconds in the text and in its fields.
+    std::string lived = std::to_string(std::lround(now - m_pageLoadedAt)),
+                wait = std::to_string(std::lround(delay));
+    m_platform.eventLog().record(LogLevel::info,
+        "The page's process ended (" + std::string(why) + ") after " + lived + " s; reloading in "
+            + wait + " s",
+        { { "ORVI_EVENT", "page-recovery" }, { "ORVI_REASON", why }, { "ORVI_PAGE_SECONDS", lived },
+            { "ORVI_RELOAD_DELAY_SECONDS", wait } });
     later(delay, &OrviWindowController::reloadInterface);
 }
 
 void OrviWindowController::reloadInterface()
 {
     m_reloadPending = false;
-    m_reloads.reloaded(m_pageAnsweredAt = m_pageLoadedAt = uptime());
     m_reloading = true;
     loadInterface();
+    m_reloads.reloaded(m_pageLoadedAt);
 }
 
 // A page that comes back while the assistant is collapsed is told so, as a

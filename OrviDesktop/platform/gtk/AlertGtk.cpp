@@ -35,8 +35,6 @@ long AlertGtk::runModal()
             GTK_DIALOG(dialog), m_buttons[i].c_str(), int(AlertResponse::firstButton + long(i)));
     if (!m_buttons.empty())
         gtk_dialog_set_default_response(GTK_DIALOG(dialog), int(AlertResponse::firstButton));
-    if (parent)
-        gtk_window_set_title(GTK_WINDOW(dialog), gtk_window_get_title(parent));
     // The program's shortcuts (Ctrl+Q) work in the alert as in its other
     // windows, and its grab keeps to a group of its own: the assistant's
     // window, its buttons and the window manager's close go on working, so a
@@ -45,10 +43,8 @@ long AlertGtk::runModal()
         gtk_window_set_application(GTK_WINDOW(dialog), application);
     GtkWindowGroup* group = gtk_window_group_new();
     gtk_window_group_add_window(group, GTK_WINDOW(dialog));
-    gtk_window_set_keep_above(GTK_WINDOW(dialog), TRUE);
     gtk_window_set_position(GTK_WINDOW(dialog), GTK_WIN_POS_CENTER);
-    placeDialog(GTK_WINDOW(dialog), parent, m_screen);
-    presentDialog(GTK_WINDOW(dialog));
+    showDialog(GTK_WINDOW(dialog), parent, m_screen);
 
     runningAlerts().push_back(GTK_DIALOG(dialog));
     gint response = gtk_dialog_run(GTK_DIALOG(dialog));

@@ -16,6 +16,8 @@ GtkWindow* mainWindowOf(GtkApplication* application)
     return nullptr;
 }
 
+namespace {
+
 void placeDialog(GtkWindow* dialog, GtkWindow* parent, const ScreenGtk& screen)
 {
     GtkRequisition size;
@@ -31,12 +33,23 @@ void placeDialog(GtkWindow* dialog, GtkWindow* parent, const ScreenGtk& screen)
         workarea->y + (workarea->height - size.height) / 2);
 }
 
-void presentDialog(GtkWindow* dialog)
+} // namespace
+
+void showDialog(GtkWindow* dialog, GtkWindow* parent, const ScreenGtk& screen)
 {
-    gtk_widget_realize(GTK_WIDGET(dialog));
-    GdkWindow* window = gtk_widget_get_window(GTK_WIDGET(dialog));
-    gtk_window_present_with_time(dialog,
-        window && GDK_IS_X11_WINDOW(window) ? gdk_x11_get_server_time(window) : GDK_CURRENT_TIME);
+    if (parent)
+        gtk_window_set_title(dialog, gtk_window_get_title(parent));
+    gtk_window_set_keep_above(dialog, TRUE);
+    placeDialog(dialog, parent, screen);
+    presentWithFocus(dialog);
+}
+
+void presentWithFocus(GtkWindow* window)
+{
+    gtk_widget_realize(GTK_WIDGET(window));
+    GdkWindow* shown = gtk_widget_get_window(GTK_WIDGET(window));
+    gtk_window_present_with_time(window,
+        shown && GDK_IS_X11_WINDOW(shown) ? gdk_x11_get_server_time(shown) : GDK_CURRENT_TIME);
 }
 
 } // namespace orvi::gtk

@@ -10,13 +10,15 @@ namespace orvi::gtk {
 // window, never a panel such as the bubble. Null when it has none.
 GtkWindow* mainWindowOf(GtkApplication*);
 
-// Before a dialog is shown: over a parent that can hold it, wherever the
-// caller has it go; over one too small to show it (the collapsed assistant),
-// in the middle of the primary monitor's work area instead.
-void placeDialog(GtkWindow* dialog, GtkWindow* parent, const ScreenGtk&);
+// Shows a dialog of the assistant's: titled as its parent, above it like the
+// floating assistant itself, in front with the keyboard focus. Over a parent
+// that can hold it, it goes wherever the caller has it go; over one too small
+// to show it (the collapsed assistant), in the middle of the primary
+// monitor's work area instead.
+void showDialog(GtkWindow* dialog, GtkWindow* parent, const ScreenGtk&);
 
-// Shows the dialog in front with the keyboard focus, with or without a window
+// Brings a window in front with the keyboard focus, with or without a window
 // manager.
-void presentDialog(GtkWindow* dialog);
+void presentWithFocus(GtkWindow*);
 
 } // namespace orvi::gtk

@@ -61,11 +61,14 @@ public:
     }
 
     const std::optional<PixelRect>& target() const { return m_target; }
-    const PixelRect& lastReported() const { return m_reported; }
+    // Once the window manager has reported a frame.
+    const PixelRect& lastReported() const { return *m_reported; }
+    // Nothing is asked, and the window manager last reported this frame.
+    bool isAt(const PixelRect& frame) const { return !m_target && m_reported == frame; }
 
 private:
     std::optional<PixelRect> m_target;
-    PixelRect m_reported;
+    std::optional<PixelRect> m_reported;
     int m_retries { 0 };
     bool m_answered { false };
 };

@@ -28,16 +28,11 @@ void MediaCapturePromptGtk::ask(GtkWindow* parent, const PermissionPrompt& promp
     gtk_dialog_add_button(GTK_DIALOG(m_dialog), prompt.deny.c_str(), GTK_RESPONSE_REJECT);
     gtk_dialog_add_button(GTK_DIALOG(m_dialog), prompt.allow.c_str(), GTK_RESPONSE_ACCEPT);
     gtk_dialog_set_default_response(GTK_DIALOG(m_dialog), GTK_RESPONSE_ACCEPT);
-    if (parent)
-        gtk_window_set_title(GTK_WINDOW(m_dialog), gtk_window_get_title(parent));
-    // Above the floating assistant, like the assistant itself.
-    gtk_window_set_keep_above(GTK_WINDOW(m_dialog), TRUE);
-    placeDialog(GTK_WINDOW(m_dialog), parent, m_screen);
     g_signal_connect(m_dialog, "response", G_CALLBACK(responded), this);
     // The dialog may go before it is answered: with the window it belongs to
     // when the program quits, whichever goes first.
     g_signal_connect(m_dialog, "destroy", G_CALLBACK(destroyed), this);
-    presentDialog(GTK_WINDOW(m_dialog));
+    showDialog(GTK_WINDOW(m_dialog), parent, m_screen);
 }
 
 void MediaCapturePromptGtk::finish(bool allowed)

@@ -110,12 +110,6 @@ const ScreenGtk::Layout& ScreenGtk::layout() const
     GdkScreen* screen = gdk_display_get_default_screen(display);
     g_signal_connect(screen, "monitors-changed", monitorsChanged, self);
     g_signal_connect(screen, "size-changed", monitorsChanged, self);
-    g_signal_connect(display, "monitor-added",
-        G_CALLBACK(+[](GdkDisplay*, GdkMonitor*, ScreenGtk* screen) { screen->changed(true); }),
-        self);
-    g_signal_connect(display, "monitor-removed",
-        G_CALLBACK(+[](GdkDisplay*, GdkMonitor*, ScreenGtk* screen) { screen->changed(true); }),
-        self);
     // GDK has no signal for the work area: the root window's properties say.
     // Nor does it signal every RandR change at once, and the window manager
     // moves windows about meanwhile: RandR's own events on the root window

@@ -35,7 +35,7 @@ void UserContentControllerGtk::addScriptMessageHandler(
 {
     if (m_registrations.count(name))
         return;
-    auto registration = std::make_unique<Registration>(Registration { &handler, 0, this, name });
+    auto registration = std::make_unique<Registration>(Registration { &handler, 0, name });
     // Connected before registering, so no message can slip past.
     std::string signal = "script-message-received::" + name;
     registration->signalID = g_signal_connect(

@@ -27,7 +27,6 @@ private:
     struct Registration {
         ScriptMessageHandler* handler;
         gulong signalID;
-        UserContentControllerGtk* owner;
         std::string name;
     };
     static void messageReceived(WebKitUserContentManager*, WebKitJavascriptResult*, Registration*);

@@ -144,7 +144,8 @@ gboolean WebViewGtk::pageDialogOpened(WebKitWebView*, gpointer, WebViewGtk* self
     self->evaluateJavaScript("0", [weakSelf = std::weak_ptr(self->m_weakSelf)] {
         auto alive = weakSelf.lock();
         WebViewGtk* view = alive ? *alive : nullptr;
-        if (view && --view->m_pageDialogs == 0 && view->m_uiDelegate)
+        // Not for a dialog of a page whose process has ended since.
+        if (view && view->m_pageDialogs > 0 && --view->m_pageDialogs == 0 && view->m_uiDelegate)
             view->m_uiDelegate->webViewDidClosePageDialog();
     });
     return FALSE;
@@ -230,14 +231,9 @@ void WebViewGtk::answer(
         m_prompt.ask(gtk_widget_is_toplevel(toplevel) ? GTK_WINDOW(toplevel) : nullptr,
             m_uiDelegate->mediaCapturePrompt(type), origin,
             // Refused also while the view goes, which must touch nothing of it.
-            [this, request](bool allowed) {
-                if (allowed)
-                    m_captureGranted = true;
-                if (allowed)
-                    webkit_permission_request_allow(request);
-                else
-                    webkit_permission_request_deny(request);
-                g_object_unref(request);
+            [this, request, type](bool allowed) {
+                answer(
+                    request, type, allowed ? PermissionDecision::grant : PermissionDecision::deny);
             });
         return;
     }

@@ -1,5 +1,6 @@
 #include "platform/gtk/WindowGtk.h"
 
+#include "platform/gtk/DialogPlacement.h"
 #include "platform/gtk/ResizeEdges.h"
 #include "platform/gtk/StyleSheet.h"
 
@@ -218,9 +219,7 @@ void WindowGtk::makeKeyAndOrderFront()
     if (isPanel())
         gtk_window_set_accept_focus(m_window, TRUE);
     gtk_widget_show(GTK_WIDGET(m_window));
-    GdkWindow* window = gtk_widget_get_window(GTK_WIDGET(m_window));
-    gtk_window_present_with_time(m_window,
-        window && GDK_IS_X11_WINDOW(window) ? gdk_x11_get_server_time(window) : GDK_CURRENT_TIME);
+    presentWithFocus(m_window);
 }
 
 bool WindowGtk::isKeyWindow() const

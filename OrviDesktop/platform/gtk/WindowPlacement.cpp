@@ -14,11 +14,6 @@ constexpr guint quietMilliseconds = 50;
 // How long after the last movement, with no button held, a move is over.
 constexpr guint moveOverMilliseconds = 150;
 
-bool sizeBelow(const Rect& frame, Size minimum)
-{
-    return frame.width < minimum.width || frame.height < minimum.height;
-}
-
 } // namespace
 
 WindowPlacement::WindowPlacement(
@@ -53,7 +48,12 @@ WindowPlacement::~WindowPlacement()
 void WindowPlacement::setMinSize(Size minimum)
 {
     m_minSize = minimum;
-    applyMinimumSize(!sizeBelow(m_frame, minimum));
+    applyMinimumSize(fitsMinimum(m_frame));
+}
+
+bool WindowPlacement::fitsMinimum(const Rect& frame) const
+{
+    return !m_minSize || (frame.width >= m_minSize->width && frame.height >= m_minSize->height);
 }
 
 // The user may not make the window smaller than its minimum, but the program
@@ -88,11 +88,10 @@ void WindowPlacement::setFrame(const Rect& frame)
         g_source_remove(m_moveCheck);
         m_moveCheck = 0;
     }
-    if (m_minSize && sizeBelow(frame, *m_minSize))
+    if (!fitsMinimum(frame))
         applyMinimumSize(false);
-    if (!m_settling.target() && m_reported && m_settling.lastReported() == *pixels
-        && gtk_widget_get_mapped(GTK_WIDGET(m_window))) {
-        applyMinimumSize(!m_minSize || !sizeBelow(frame, *m_minSize));
+    if (m_settling.isAt(*pixels) && gtk_widget_get_mapped(GTK_WIDGET(m_window))) {
+        applyMinimumSize(fitsMinimum(frame));
         return;
     }
     m_settling.request(*pixels);
@@ -175,10 +174,9 @@ void WindowPlacement::settleAt(const PixelRect& pixels)
 gboolean WindowPlacement::configured(GtkWidget*, GdkEventConfigure* event, WindowPlacement* self)
 {
     PixelRect reported { event->x, event->y, event->width, event->height };
-    self->m_reported = true;
     switch (self->m_settling.reported(reported)) {
     case FrameSettling::Report::reached:
-        self->applyMinimumSize(!self->m_minSize || !sizeBelow(self->m_frame, *self->m_minSize));
+        self->applyMinimumSize(self->fitsMinimum(self->m_frame));
         break;
     case FrameSettling::Report::moved:
         if (self->m_screen.changing() || reported == self->m_pixels)

@@ -53,6 +53,7 @@ public:
     void displayDidChange() override;
 
 private:
+    bool fitsMinimum(const Rect&) const;
     void applyMinimumSize(bool);
     void askFor(const PixelRect&);
     void settleAt(const PixelRect&);
@@ -67,7 +68,6 @@ private:
     // Where the window is, or was last asked to be, in root-window pixels.
     PixelRect m_pixels;
     FrameSettling m_settling;
-    bool m_reported { false };
     guint m_quietCheck { 0 };
     guint m_moveCheck { 0 };
     bool m_buttonHeld { false };
