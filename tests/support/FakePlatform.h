@@ -200,13 +200,9 @@ struct FakePlatform final : Platform, Services, Stores, Logged {
         if (log("terminate"), delegate->applicationShouldTerminate() == TerminateReply::now)
             delegate->applicationWillTerminate();
     }
+    // The main screen alone, which never changes, its frame its visible frame.
     std::optional<Rect> mainScreenVisibleFrame() const override { return screenFrame; }
-    // The main screen alone, its frame its visible frame.
-    std::vector<ScreenArea> screens() const override
-    {
-        return screenFrame ? std::vector { ScreenArea { *screenFrame, *screenFrame } }
-                           : std::vector<ScreenArea> {};
-    }
+    std::vector<ScreenArea> screens() const override { return { { screenFrame, screenFrame } }; }
     void setDelegate(ScreenDelegate*) override { }
     std::unique_ptr<ActivityToken> beginActivity(uint64_t options, Text why) override
     {
@@ -314,7 +310,7 @@ struct FakePlatform final : Platform, Services, Stores, Logged {
     const std::string path = "/home/guest/.config/orvi/defaults.json"; // of the defaults
     Journal calls;
     ApplicationDelegate* delegate { nullptr };
-    std::optional<Rect> screenFrame = Rect { 10, 20, 1280, 772 };
+    const Rect screenFrame { 10, 20, 1280, 772 };
     std::optional<std::string> resources = "/opt/orvi/share/orvi-desktop", library;
     std::optional<std::string> version = "1.4.1";
     std::map<std::string, Bytes> files;
