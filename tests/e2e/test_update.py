@@ -89,18 +89,21 @@ class Update(E2ETest):
         self.assertEqual(self.link.of("bait"), [], "a redirect to http was followed")
         self.quit(app)
 
-    def test_quitting_is_prompt_with_the_alert_open(self):
+    def test_quitting_is_prompt_with_the_alert_or_the_capture_prompt_open(self):
         self.server.serve(manifest("1.4.2"))
         for way, quit in [("SIGTERM", lambda app, alert: app.process.send_signal(signal.SIGTERM)),
                           ("Ctrl+Q", lambda app, alert: self.desktop.keys(alert, "ctrl+q")),
                           ("the close button", lambda app, alert: self.press(app, role="push button", name="Close")),
                           ("the window manager", lambda app, alert: app.close())]:
-            with self.subTest(way):
-                app = self.launch(self.install(), self.server.env())
-                quit(app, wait(app.alerts, 15, "the alert")[0])
-                asked, status = time.monotonic(), app.process.exit_status(5)
-                app.process.stop()
-                self.assertEqual((status, time.monotonic() - asked < 3), (0, True))
+            for dialog in ("the alert", "the prompt"):
+                with self.subTest(way, dialog=dialog):
+                    app = self.launch(self.install(), self.server.env() if dialog == "the alert" else None)
+                    if dialog == "the prompt":  # for the camera and the microphone
+                        self.link.run("navigator.mediaDevices.getUserMedia({audio: true, video: true})")
+                    quit(app, wait(app.alerts, 15, dialog)[0])
+                    asked, status = time.monotonic(), app.process.exit_status(5)
+                    app.process.stop()
+                    self.assertEqual((status, time.monotonic() - asked < 3), (0, True))
 
     def test_quitting_is_prompt_while_the_server_stalls(self):
         self.server.serve(silence)

@@ -35,14 +35,6 @@ long AlertGtk::runModal()
             GTK_DIALOG(dialog), m_buttons[i].c_str(), int(AlertResponse::firstButton + long(i)));
     if (!m_buttons.empty())
         gtk_dialog_set_default_response(GTK_DIALOG(dialog), int(AlertResponse::firstButton));
-    // The program's shortcuts (Ctrl+Q) work in the alert as in its other
-    // windows, and its grab keeps to a group of its own: the assistant's
-    // window, its buttons and the window manager's close go on working, so a
-    // quit never waits for an answer.
-    if (application)
-        gtk_window_set_application(GTK_WINDOW(dialog), application);
-    GtkWindowGroup* group = gtk_window_group_new();
-    gtk_window_group_add_window(group, GTK_WINDOW(dialog));
     gtk_window_set_position(GTK_WINDOW(dialog), GTK_WIN_POS_CENTER);
     showDialog(GTK_WINDOW(dialog), parent, m_screen);
 
@@ -51,7 +43,6 @@ long AlertGtk::runModal()
     auto& alerts = runningAlerts();
     alerts.erase(std::remove(alerts.begin(), alerts.end(), GTK_DIALOG(dialog)), alerts.end());
     gtk_widget_destroy(dialog);
-    g_object_unref(group);
 
     if (response >= int(AlertResponse::firstButton)
         && response < int(AlertResponse::firstButton + long(m_buttons.size())))

@@ -37,6 +37,15 @@ void placeDialog(GtkWindow* dialog, GtkWindow* parent, const ScreenGtk& screen)
 
 void showDialog(GtkWindow* dialog, GtkWindow* parent, const ScreenGtk& screen)
 {
+    // The program's shortcuts (Ctrl+Q) work in the dialog as in its other
+    // windows, and its grab keeps to a group of its own: the assistant's
+    // window, its buttons and the window manager's close go on working, so a
+    // quit never waits for an answer. The dialog holds the group.
+    if (GApplication* application = g_application_get_default())
+        gtk_window_set_application(dialog, GTK_APPLICATION(application));
+    GtkWindowGroup* group = gtk_window_group_new();
+    gtk_window_group_add_window(group, dialog);
+    g_object_unref(group);
     if (parent)
         gtk_window_set_title(dialog, gtk_window_get_title(parent));
     gtk_window_set_keep_above(dialog, TRUE);

@@ -11,7 +11,8 @@ namespace orvi::gtk {
 GtkWindow* mainWindowOf(GtkApplication*);
 
 // Shows a dialog of the assistant's: titled as its parent, above it like the
-// floating assistant itself, in front with the keyboard focus. Over a parent
+// floating assistant itself, in front with the keyboard focus, its grab
+// holding only itself (nothing of the program waits for its answer). Over a parent
 // that can hold it, it goes wherever the caller has it go; over one too small
 // to show it (the collapsed assistant), in the middle of the primary
 // monitor's work area instead.
