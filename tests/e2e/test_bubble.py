@@ -142,6 +142,14 @@ class Bubble(E2ETest):
         d.xdo("windowfocus", "--sync", d.panel.id)
         self.collapse(app)
         self.assertEqual((hints(), d.active() == app.bubble), (0, False))
+        # The hidden window handed the focus by a program, the window manager's cycling, a click on its spot.
+        for focus in (["windowfocus", app.window], ["key", "alt+Tab"], ["mousemove", *COLLAPSED[:2], "click", 1]):
+            d.xdo(*focus)
+            d.xdo("type", "d")
+            focused = poll(lambda: getattr(d.dpy.get_input_focus().focus, "id", 0), lambda w: w != app.window, 2)
+            self.assertNotEqual(focused, app.window, focus)
+        time.sleep(1)
+        self.assertEqual(self.link.of("key"), ["a"])
 
     def test_close_together_requests_end_where_the_last_one_asked(self):
         app, d, rng = self.launch(), self.desktop, random.Random(7)

@@ -58,6 +58,7 @@ WindowGtk::WindowGtk(GtkApplication* application, GMenuModel* menu, ScreenGtk& s
     g_signal_connect(m_window, "delete-event", G_CALLBACK(deleteEvent), this);
     g_signal_connect(m_window, "window-state-event", G_CALLBACK(windowStateEvent), this);
     g_signal_connect(m_window, "button-press-event", G_CALLBACK(buttonPressEvent), this);
+    g_signal_connect(m_window, "focus-in-event", G_CALLBACK(focusIn), this);
     g_signal_connect(m_window, "key-press-event", G_CALLBACK(keyEvent), this);
     g_signal_connect(m_window, "key-release-event", G_CALLBACK(keyEvent), this);
 }
@@ -186,18 +187,33 @@ void WindowGtk::setIgnoresMouseEvents(bool ignores)
 
 // The window manager is told the window takes no input, and the focus it has
 // goes to whatever window is under the pointer, from where the window
-// manager gives it to the window it finds fit: never back to this one.
+// manager gives it to the window it finds fit: never back to this one. Focus
+// handed to it all the same (a window manager's cycling, a program's focus
+// request) goes the same way, and no key that comes meanwhile reaches its
+// content.
 void WindowGtk::setIgnoresKeyboardEvents(bool ignores)
 {
     m_ignoresKeyboard = ignores;
     gtk_window_set_accept_focus(m_window, !ignores);
+    if (ignores && gtk_window_has_toplevel_focus(m_window))
+        giveUpFocus();
+}
+
+void WindowGtk::giveUpFocus()
+{
     GdkWindow* window = gtk_widget_get_window(GTK_WIDGET(m_window));
-    if (!ignores || !window || !GDK_IS_X11_WINDOW(window)
-        || !gtk_window_has_toplevel_focus(m_window))
+    if (!window || !GDK_IS_X11_WINDOW(window))
         return;
     Display* display = GDK_WINDOW_XDISPLAY(window);
     XSetInputFocus(display, PointerRoot, RevertToPointerRoot, gdk_x11_get_server_time(window));
     XFlush(display);
+}
+
+gboolean WindowGtk::focusIn(GtkWidget*, GdkEventFocus*, WindowGtk* self)
+{
+    if (self->m_ignoresKeyboard)
+        self->giveUpFocus();
+    return self->m_ignoresKeyboard;
 }
 
 gboolean WindowGtk::keyEvent(GtkWidget*, GdkEvent*, WindowGtk* self)

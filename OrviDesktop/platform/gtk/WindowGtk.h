@@ -58,6 +58,7 @@ public:
 
 private:
     void updateOutline();
+    void giveUpFocus();
     bool isPanel() const;
     static void miniaturize(WindowGtk*);
 
@@ -65,6 +66,7 @@ private:
     static gboolean windowStateEvent(GtkWidget*, GdkEventWindowState*, WindowGtk*);
     static gboolean buttonPressEvent(GtkWidget*, GdkEventButton*, WindowGtk*);
     static gboolean keyEvent(GtkWidget*, GdkEvent*, WindowGtk*);
+    static gboolean focusIn(GtkWidget*, GdkEventFocus*, WindowGtk*);
 
     GtkWindow* m_window { nullptr };
     GtkWidget* m_overlay { nullptr };
