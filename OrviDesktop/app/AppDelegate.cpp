@@ -6,6 +6,8 @@
 #include "update/UpdateCheck.h"
 #include "update/VersionComparison.h"
 
+#include <cctype>
+#include <charconv>
 #include <cstdlib>
 
 namespace orvi {
@@ -42,8 +44,9 @@ void AppDelegate::applicationDidFinishLaunching()
         OrviWindowController::memoryLimitFor(m_platform.processInfo().physicalMemory()));
     orviController
         = std::make_unique<OrviWindowController>(m_platform, m_buildTimeBundlePath, memoryLimit);
-    if (orviController)
-        orviController->showMainWindow(false);
+    if (m_returnHomeAfter)
+        orviController->setReturnHomeAfter(*m_returnHomeAfter);
+    orviController->showMainWindow(false);
 
     // The window is shown and the page is loading: a service manager may count
     // the program as started.
@@ -171,9 +174,23 @@ CommandLine AppDelegate::commandLine()
             m_memoryLimit = std::stoull(value);
             return true;
         } });
+    line.options.push_back({ "return-home-after", "MINUTES",
+        "Show the interface again once the station has stayed this long on another page with "
+        "nobody using it (0: never); by default 5",
+        [this](const std::string& value) {
+            // A number of minutes, a fraction allowed, and no more than years.
+            double minutes = 0;
+            auto [end, error] = std::from_chars(
+                value.data(), value.data() + value.size(), minutes, std::chars_format::fixed);
+            if (value.empty() || !std::isdigit(static_cast<unsigned char>(value.front()))
+                || error != std::errc() || end != value.data() + value.size() || minutes > 1e7)
+                return false;
+            m_returnHomeAfter = minutes * 60;
+            return true;
+        } });
     line.options.push_back({ "verbose", "",
-        "Log what happens (page recoveries, the sandbox, screen changes, update checks) on "
-        "standard error or in the journal",
+        "Log what happens (page recoveries, returns to the interface, the sandbox, screen "
+        "changes, update checks) on standard error or in the journal",
         [this](const std::string&) {
             m_platform.eventLog().setVerbose(true);
             return true;

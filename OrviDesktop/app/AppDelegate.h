@@ -58,6 +58,8 @@ private:
     std::unique_ptr<ActivityToken> kioskActivity;
     // From --memory-limit; otherwise one chosen from the machine's memory.
     std::optional<uint64_t> m_memoryLimit;
+    // From --return-home-after, in seconds.
+    std::optional<double> m_returnHomeAfter;
     // Work scheduled for later holds this weakly and finds it gone once the
     // delegate is destroyed.
     std::shared_ptr<AppDelegate*> m_weakSelf;

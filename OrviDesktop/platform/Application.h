@@ -3,6 +3,7 @@
 #include "platform/Menu.h"
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -75,6 +76,10 @@ public:
     virtual void setMainMenu(const Menu&) = 0;
     virtual void unhide() = 0;
     virtual void activateIgnoringOtherApps(bool) = 0;
+    // When someone last used the program: the system uptime (ProcessInfo's
+    // clock) of the last pointer, touch or key input on any of its windows;
+    // nothing before the first.
+    virtual std::optional<double> lastUserInputTime() const = 0;
     // Asks the delegate, and when it answers `now`, tells it the application
     // will terminate and stops the event loop. Safe to call from inside any
     // callback; a second request while terminating is ignored.

@@ -78,6 +78,65 @@ struct PermissionPrompt {
 // Why the process running the page ended.
 enum class WebContentTermination { crashed, exceededMemoryLimit, endedByProgram };
 
+// The engine's own items in a page's context menu, as far as the program
+// tells them apart: editing items by name, all the rest (opening, saving,
+// copying addresses, going back, reloading, inspecting, spelling, fonts) as
+// `other`.
+enum class ContextMenuItem {
+    cut,
+    copy,
+    paste,
+    pasteAsPlainText,
+    deleteSelection,
+    selectAll,
+    inputMethods,
+    unicodeControlCharacter,
+    emoji,
+    other,
+};
+
+// The values of the platform the program comes from.
+enum class NavigationType {
+    linkActivated = 0,
+    formSubmitted = 1,
+    backForward = 2,
+    reload = 3,
+    formResubmitted = 4,
+    other = -1,
+};
+
+namespace EventModifierFlags {
+constexpr uint32_t shift = 1 << 17;
+constexpr uint32_t control = 1 << 18;
+constexpr uint32_t option = 1 << 19;
+// The logo key on Linux.
+constexpr uint32_t command = 1 << 20;
+} // namespace EventModifierFlags
+
+// A load the page (or the program) is about to start in the main frame, or one
+// the page asks to open in a new window.
+struct NavigationAction {
+    NavigationType navigationType { NavigationType::other };
+    // The mouse button that activated a link: 1 the primary, 2 the middle, 3
+    // the secondary; 0 for none.
+    unsigned buttonNumber { 0 };
+    uint32_t modifierFlags { 0 };
+    // A target="_blank" link, window.open or anything else that asks for a
+    // window of its own.
+    bool targetsNewWindow { false };
+};
+
+enum class NavigationActionPolicy { cancel = 0, allow = 1 };
+
+// What the server answered for a load of a frame's document.
+struct NavigationResponse {
+    bool canShowMIMEType { true };
+    // Sent as an attachment (Content-Disposition), that is, to be saved.
+    bool isAttachment { false };
+};
+
+enum class NavigationResponsePolicy { cancel = 0, allow = 1 };
+
 // Requests of the page that need the program's judgement. Main thread only.
 class WebUIDelegate {
 public:
@@ -89,8 +148,13 @@ public:
         std::function<void(PermissionDecision)> decisionHandler)
         = 0;
     virtual PermissionPrompt mediaCapturePrompt(MediaCaptureType) = 0;
+    // Whether the page's context menu may offer an item of the engine's,
+    // where the menu is asked for in an editable field or elsewhere. A menu
+    // left with nothing is not shown; the page's own contextmenu handlers
+    // run either way.
+    virtual bool contextMenuMayOffer(ContextMenuItem, bool inEditableField) = 0;
     // The page opened a dialog of its own (an alert, a confirmation, a
-    // question, printing) and waits for the visitor's answer; later, it has
+    // question) and waits for the visitor's answer; later, it has
     // its answer and runs again. Nothing of the page runs in between.
     virtual void webViewDidOpenPageDialog() = 0;
     virtual void webViewDidClosePageDialog() = 0;
@@ -101,6 +165,18 @@ class WebNavigationDelegate {
 public:
     virtual ~WebNavigationDelegate() = default;
 
+    // Asked before each load: canceled, it does not start and the page stays
+    // as it is.
+    virtual NavigationActionPolicy decidePolicyForNavigationAction(const NavigationAction&) = 0;
+    // Asked once the server has answered: canceled, the load ends and the page
+    // stays as it was.
+    virtual NavigationResponsePolicy decidePolicyForNavigationResponse(const NavigationResponse&)
+        = 0;
+    // A new document is shown in the main frame (one that loadHTMLString gave,
+    // a page that a link led to, the engine's error page for a load that
+    // failed): url() says which. Moving within a document (an anchor,
+    // history.pushState) is no new document.
+    virtual void webViewDidCommitNavigation() = 0;
     // The page loaded by loadHTMLString has finished loading.
     virtual void webViewDidFinishNavigation() = 0;
     // The process running the page ended (it crashed, ran out of memory, was
@@ -112,6 +188,11 @@ public:
     virtual void webViewWebContentProcessDidBecomeResponsive() = 0;
 };
 
+// Whatever the delegates say, a web view never opens another view (a request
+// for a new window opens nothing), shows no file chooser (a file field gets
+// no file), prints nothing and downloads nothing (a download ends as if
+// canceled), as the platform the program comes from does for delegates that
+// ask for none of it.
 class WebView : public View {
 public:
     // Paint nothing where the page paints nothing, so the window shows through.
@@ -125,6 +206,10 @@ public:
     // against `baseURL` (a file URL of a folder), or nothing when absent.
     virtual void loadHTMLString(const std::string& html, const std::optional<std::string>& baseURL)
         = 0;
+    // The address of the main frame's document, as the engine has it: from
+    // a loadHTMLString on, its base URL (or the engine's empty document's
+    // address without one).
+    virtual std::string url() const = 0;
     // Runs the script in the page without waiting; results and errors are
     // dropped.
     virtual void evaluateJavaScript(const std::string& script) = 0;

@@ -63,6 +63,7 @@ void OrviWindowController::loadInterface()
     auto pageBytes = pagePath ? fileSystem.readFile(*pagePath) : std::nullopt;
     if (!pageBytes || !isValidUTF8(*pageBytes)) {
         webView->loadHTMLString(std::string(PageContract::fallbackPage), std::nullopt);
+        m_homeURL = webView->url();
         return;
     }
     std::string page(pageBytes->begin(), pageBytes->end());
@@ -75,6 +76,7 @@ void OrviWindowController::loadInterface()
     }
 
     webView->loadHTMLString(page, fileURLForDirectory(folderOf(*pagePath)));
+    m_homeURL = webView->url();
 }
 
 } // namespace orvi

@@ -58,6 +58,11 @@ public:
     // The bubble's action: the assistant comes back over the whole work area.
     void restoreFromBubble();
 
+    // How long the station may stay on a page other than its interface with
+    // nobody using it before the interface comes back; 0 for never.
+    void setReturnHomeAfter(double seconds);
+    static constexpr double defaultReturnHomeAfter = 5 * 60;
+
     // The page answered the watch lately (or was loaded lately), waits for its
     // visitor, or is being brought back: the page watch is doing its job.
     bool pageIsLookedAfter() const;
@@ -81,10 +86,14 @@ public:
     void requestMediaCapturePermission(const std::string& origin, MediaCaptureType,
         std::function<void(PermissionDecision)> decisionHandler) override;
     PermissionPrompt mediaCapturePrompt(MediaCaptureType) override;
+    bool contextMenuMayOffer(ContextMenuItem, bool inEditableField) override;
     void webViewDidOpenPageDialog() override;
     void webViewDidClosePageDialog() override;
 
     // WebNavigationDelegate
+    NavigationActionPolicy decidePolicyForNavigationAction(const NavigationAction&) override;
+    NavigationResponsePolicy decidePolicyForNavigationResponse(const NavigationResponse&) override;
+    void webViewDidCommitNavigation() override;
     void webViewDidFinishNavigation() override;
     void webViewWebContentProcessDidTerminate(WebContentTermination) override;
     void webViewWebContentProcessDidBecomeUnresponsive() override;
@@ -123,6 +132,8 @@ private:
     std::optional<Rect> ownFrameFor(const Rect& frame) const;
     void loadInterface();
     void reloadInterface();
+    void considerGoingHome();
+    void wayHomeDue();
     // Every `watchInterval` seconds, asks the page to run an empty script.
     void watchPage();
     static constexpr double watchInterval = 5;
@@ -164,6 +175,13 @@ private:
     // A page waiting for its visitor to answer its dialog is not stuck.
     bool m_pageDialogOpen { false };
     unsigned m_questions { 0 };
+
+    // The address of what loadInterface loaded last, and since when the main
+    // frame has shown something else.
+    std::string m_homeURL;
+    std::optional<double> m_awayFromHomeSince;
+    double m_returnHomeAfter { defaultReturnHomeAfter };
+    bool m_wayHomeWatched { false };
     // Work for later holds this weakly and finds it gone with the controller.
     std::shared_ptr<OrviWindowController*> m_weakSelf;
 };

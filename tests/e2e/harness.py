@@ -276,6 +276,8 @@ class PageLink(http.server.ThreadingHTTPServer):
                     self.send_response(200)
                     self.send_header("Content-Length", len(body))
                     self.send_header("Access-Control-Allow-Origin", "*")
+                    if url.path == "/attachment":  # a file to be saved
+                        self.send_header("Content-Disposition", "attachment; filename=x.txt")
                     self.end_headers()
                     self.wfile.write(body)
 

@@ -104,8 +104,11 @@ struct FakeWebView final : WebView, Logged {
     void setNavigationDelegate(WebNavigationDelegate* value) override { navigation = value; }
     void loadHTMLString(Text html, const std::optional<std::string>& base) override
     {
-        log("load ", base.value_or("-"), " ", html);
+        address = base.value_or("about:blank"), log("load ", base.value_or("-"), " ", html);
     }
+    std::string url() const override { return address; }
+    // The main frame shows another document, as after a link.
+    void show(Text url) { address = url, navigation->webViewDidCommitNavigation(); }
     void evaluateJavaScript(Text script) override { log("eval ", script); }
     // Scripts whose end the program waits for wait until the test runs them.
     void evaluateJavaScript(Text script, std::function<void()> ran) override
@@ -122,6 +125,7 @@ struct FakeWebView final : WebView, Logged {
         });
     }
     bool endsWhenTold { true };
+    std::string address;
     WebNavigationDelegate* navigation { nullptr };
     MainQueue* queue { nullptr };
     std::vector<std::function<void()>> pending;
@@ -194,6 +198,7 @@ struct FakePlatform final : Platform, Services, Stores, Logged {
     void setMainMenu(const Menu&) override { log("menu"); }
     void unhide() override { log("unhide"); }
     void activateIgnoringOtherApps(bool value) override { log("activate ", value); }
+    std::optional<double> lastUserInputTime() const override { return lastInput; }
     // Asks and tells as the real one does, with no guard of its own.
     void terminate() override
     {
@@ -325,6 +330,7 @@ struct FakePlatform final : Platform, Services, Stores, Logged {
     double now { 0 };
     std::vector<std::string> logged;
     std::optional<double> watchdog; // a service manager's, when one started the program
+    std::optional<double> lastInput;
     FakeWebView* webView { nullptr };
     std::unique_ptr<FileUserDefaults> defaults;
 };

@@ -106,6 +106,33 @@ void ApplicationGtk::startup(GApplication* application, ApplicationGtk* self)
     g_unix_signal_add(SIGTERM, onSignal, self);
     g_unix_signal_add(SIGINT, onSignal, self);
     g_unix_signal_add(SIGHUP, onSignal, self);
+
+    // Every event of the program's windows passes here first.
+    gdk_event_handler_set(handleEvent, self, nullptr);
+}
+
+// Someone at the station moved the pointer, touched, clicked, scrolled or
+// typed; windows that come and go under a still pointer are no one.
+void ApplicationGtk::handleEvent(GdkEvent* event, gpointer data)
+{
+    switch (event->type) {
+    case GDK_MOTION_NOTIFY:
+    case GDK_BUTTON_PRESS:
+    case GDK_BUTTON_RELEASE:
+    case GDK_SCROLL:
+    case GDK_KEY_PRESS:
+    case GDK_KEY_RELEASE:
+    case GDK_TOUCH_BEGIN:
+    case GDK_TOUCH_UPDATE:
+    case GDK_TOUCH_END:
+    case GDK_TOUCHPAD_SWIPE:
+    case GDK_TOUCHPAD_PINCH:
+        static_cast<ApplicationGtk*>(data)->m_lastUserInput = g_get_monotonic_time() / 1e6;
+        break;
+    default:
+        break;
+    }
+    gtk_main_do_event(event);
 }
 
 void ApplicationGtk::activate(GApplication* application, ApplicationGtk* self)

@@ -23,6 +23,7 @@ public:
     void setMainMenu(const Menu&) override;
     void unhide() override;
     void activateIgnoringOtherApps(bool) override;
+    std::optional<double> lastUserInputTime() const override { return m_lastUserInput; }
     void terminate() override;
 
     GtkApplication* gtkApplication() const { return m_application; }
@@ -33,6 +34,7 @@ public:
 private:
     static void startup(GApplication*, ApplicationGtk*);
     static void activate(GApplication*, ApplicationGtk*);
+    static void handleEvent(GdkEvent*, gpointer self);
     GMenu* buildMenu(const std::vector<MenuItem>&);
 
     std::string m_applicationID;
@@ -40,6 +42,7 @@ private:
     ApplicationDelegate* m_delegate { nullptr };
     bool m_launched { false };
     bool m_terminating { false };
+    std::optional<double> m_lastUserInput;
     GMenuModel* m_applicationMenu { nullptr };
     std::vector<std::unique_ptr<std::function<void()>>> m_menuActions;
 };

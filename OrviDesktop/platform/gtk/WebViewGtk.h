@@ -13,8 +13,10 @@
 namespace orvi::gtk {
 
 // A WebKitWebView in a web context of its own (see WebContextGtk.h). What
-// happens to the page and its process goes to the navigation delegate;
-// capture requests and the page's own dialogs to the UI delegate.
+// happens to the page and its process, and whether a load may go ahead, goes
+// to the navigation delegate; capture requests, the page's own dialogs and
+// what its context menu may offer to the UI delegate. Its operations are
+// spread by topic: MediaCaptureRequestsGtk.cpp, PageLimitsGtk.cpp.
 class WebViewGtk final : public WebView, public ViewGtk {
 public:
     WebViewGtk(WebViewConfigurationGtk&, const ScreenGtk&);
@@ -28,6 +30,7 @@ public:
     }
     void loadHTMLString(
         const std::string& html, const std::optional<std::string>& baseURL) override;
+    std::string url() const override;
     void evaluateJavaScript(const std::string& script) override;
     void evaluateJavaScript(const std::string& script, std::function<void()> ran) override;
     void terminateWebContentProcess() override;
@@ -36,6 +39,7 @@ public:
 
 private:
     void applyBackground();
+    void limitPage();
     void answer(WebKitPermissionRequest*, MediaCaptureType, PermissionDecision);
 
     static void hierarchyChanged(GtkWidget*, GtkWidget*, WebViewGtk*);
@@ -43,7 +47,11 @@ private:
     static void processTerminated(WebKitWebView*, WebKitWebProcessTerminationReason, WebViewGtk*);
     static void responsivenessChanged(WebKitWebView*, GParamSpec*, WebViewGtk*);
     static gboolean permissionRequest(WebKitWebView*, WebKitPermissionRequest*, WebViewGtk*);
-    static gboolean pageDialogOpened(WebKitWebView*, gpointer, WebViewGtk*);
+    static gboolean pageDialogOpened(WebKitWebView*, WebKitScriptDialog*, WebViewGtk*);
+    static gboolean contextMenu(
+        WebKitWebView*, WebKitContextMenu*, GdkEvent*, WebKitHitTestResult*, WebViewGtk*);
+    static gboolean decidePolicy(
+        WebKitWebView*, WebKitPolicyDecision*, WebKitPolicyDecisionType, WebViewGtk*);
 
     WebContextGtk m_context;
     WebKitWebView* m_webView;
