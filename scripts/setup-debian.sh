@@ -5,13 +5,13 @@ set -euo pipefail
 
 build=(build-essential cmake pkg-config libgtk-3-dev libwebkit2gtk-4.1-dev libsoup-3.0-dev
     nlohmann-json3-dev liburiparser-dev libunistring-dev uuid-dev libabsl-dev libx11-dev libxss-dev
-    libsystemd-dev)
+    libsystemd-dev libgtk-layer-shell-dev wayland-protocols libwayland-bin)
 # Showing the program where there is no display of one's own.
 display=(xvfb openbox dbus-x11 x11-utils imagemagick)
 test=(googletest libgtest-dev clang libclang-rt-14-dev xdotool wmctrl xcompmgr x11-xserver-utils
     python3 python3-dbusmock python3-gi python3-xlib desktop-file-utils appstream openssl
     at-spi2-core gir1.2-atspi-2.0 lintian
-    xserver-xorg-core xserver-xorg-video-dummy systemd)
+    xserver-xorg-core xserver-xorg-video-dummy systemd sway grim swayidle)
 
 case "${1:-}" in
 run) wanted=("${build[@]}" "${display[@]}") ;;

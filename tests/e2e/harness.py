@@ -95,9 +95,9 @@ class Desktop(contextlib.ExitStack):
     """A fresh X display with openbox and the panel, buses, and the page link. With xorg, a 1920x1080 monitor
     DUMMY0 whose outputs the test may change."""
 
-    def __init__(self, compositor=False, xorg=False):
+    def __init__(self, compositor=False, xorg=False, wm=True):
         super().__init__()
-        self.compositor, self.xorg = compositor, xorg
+        self.compositor, self.xorg, self.wm = compositor, xorg, wm
 
     def __enter__(self):
         super().__enter__()
@@ -133,12 +133,13 @@ class Desktop(contextlib.ExitStack):
         self.dpy = xdisplay.Display(self.env["DISPLAY"])
         self.callback(self.dpy.close)
         self.root = self.dpy.screen().root
-        self.spawn("openbox", ["openbox", "--sm-disable"])
-        # Openbox names itself before it has loaded its theme (on a fresh
-        # machine, built the font cache) and ignores windows mapped meanwhile;
-        # it publishes the work area once it is ready.
-        wait(lambda: "Openbox" in (self.prop(self.window_prop(None, "_NET_SUPPORTING_WM_CHECK"), "_NET_WM_NAME")
-                                   or "") and self.prop(None, "_NET_WORKAREA"), what="openbox")
+        if self.wm:
+            self.spawn("openbox", ["openbox", "--sm-disable"])
+            # Openbox names itself before it has loaded its theme (on a fresh
+            # machine, built the font cache) and ignores windows mapped meanwhile;
+            # it publishes the work area once it is ready.
+            wait(lambda: "Openbox" in (self.prop(self.window_prop(None, "_NET_SUPPORTING_WM_CHECK"), "_NET_WM_NAME")
+                                       or "") and self.prop(None, "_NET_WORKAREA"), what="openbox")
         if self.compositor:
             self.spawn("xcompmgr", ["xcompmgr"])
         for variable in ("DBUS_SESSION_BUS_ADDRESS", "DBUS_SYSTEM_BUS_ADDRESS"):
@@ -153,8 +154,9 @@ class Desktop(contextlib.ExitStack):
         self.panel.set_wm_normal_hints(flags=Xutil.USPosition | Xutil.PSize, x=0, y=0, width=width, height=28)
         self.set_panel(28)
         self.panel.map()
-        wait(lambda: tuple(self.prop(None, "_NET_WORKAREA")[:4]) == (0, 28, width, self.root.get_geometry().height - 28),
-             10, "the panel's work area")
+        if self.wm:
+            wait(lambda: tuple(self.prop(None, "_NET_WORKAREA")[:4]) == (0, 28, width, self.root.get_geometry().height - 28),
+                 10, "the panel's work area")
         os.makedirs(runtime := os.path.join(self.dir, "a11y"), mode=0o700)
         self.spawn("a11y", ["/usr/libexec/at-spi-bus-launcher", "--launch-immediately", "--a11y=1"],
                    env=dict(XDG_RUNTIME_DIR=runtime, HOME=runtime))
@@ -211,8 +213,9 @@ class Desktop(contextlib.ExitStack):
             return self._window(wid).get_attributes().map_state == X.IsViewable
 
     def managed(self, title=TITLE, pid=None):
-        """The windows the window manager manages, by title and process."""
-        return [w for w in self.prop(None, "_NET_CLIENT_LIST") or [] if title in (None, self.prop(w, "_NET_WM_NAME") or self.prop(w, "WM_NAME"))
+        """The windows the window manager manages (without one, the top-level ones), by title and process."""
+        clients = self.prop(None, "_NET_CLIENT_LIST") if self.wm else [w.id for w in self.root.query_tree().children]
+        return [w for w in clients or [] if title in (None, self.prop(w, "_NET_WM_NAME") or self.prop(w, "WM_NAME"))
                 and pid in (None, self.window_prop(w, "_NET_WM_PID"))]
 
     def active(self):
@@ -447,10 +450,11 @@ class E2ETest(unittest.TestCase):
     """The tests of a class share one Desktop; a failed test prints the log of every program it ran."""
 
     compositor = xorg = verbose = False  # verbose: the program logs what it hears (window moves)
+    wm = True
 
     @classmethod
     def setUpClass(cls):
-        cls.desktop = cls.x = cls.enterClassContext(Desktop(cls.compositor, cls.xorg))
+        cls.desktop = cls.x = cls.enterClassContext(Desktop(cls.compositor, cls.xorg, cls.wm))
         cls.link = cls.desktop.link
 
     def setUp(self):

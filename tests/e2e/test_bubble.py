@@ -2,7 +2,7 @@
 dragging it, every way in and out and the frame each comes back to. With a compositor, as stations have."""
 
 import random, time, unittest
-from harness import BUBBLE_HOME, COLLAPSED, WORK_AREA, E2ETest, centre, collapsed, expanded, poll, wait
+from harness import BUBBLE_HOME, COLLAPSED, WORK_AREA, E2ETest, bubble_home, centre, collapsed, expanded, poll, wait
 
 TEAL, AMBER, MAGENTA, BEHIND = (20, 82, 92), (245, 173, 20), (255, 0, 255), (128, 128, 128)
 OWN_FRAME = (100, 60, 1000, 650)
@@ -173,6 +173,16 @@ class Bubble(E2ETest):
             poll(told, lambda t: len(t) >= reports, 10)
             with self.subTest(burst=burst):
                 self.assertTrue(agrees(seen := poll(lambda: (app.state(), told()), agrees, 5)), seen)
+
+
+class WithoutWindowManager(E2ETest):
+    wm = False
+
+    def test_the_minimise_button_collapses_by_itself(self):
+        app, screen = self.launch(), (0, 0, 1280, 800)
+        self.press(app, role="push button", name="Minimize")
+        want = collapsed(bubble_home(screen), screen)
+        self.assertEqual(poll(lambda: app.state() | {"above": False}, lambda s: s == want, 20), want)
 
 
 if __name__ == "__main__":

@@ -1,4 +1,4 @@
-#include "platform/gtk/FrameSettling.h"
+#include "platform/gtk/x11/FrameSettling.h"
 
 #include <array>
 #include <gtest/gtest.h>

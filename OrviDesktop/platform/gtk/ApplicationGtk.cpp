@@ -1,8 +1,8 @@
 #include "platform/gtk/ApplicationGtk.h"
 
 #include "platform/gtk/AlertGtk.h"
+#include "platform/gtk/DisplayServer.h"
 
-#include <gdk/gdkx.h>
 #include <glib-unix.h>
 
 namespace orvi::gtk {
@@ -10,9 +10,6 @@ namespace orvi::gtk {
 ApplicationGtk::ApplicationGtk(const std::string& applicationID)
     : m_applicationID(applicationID)
 {
-    // The window placement the program relies on needs X11; under Wayland it
-    // runs through XWayland.
-    gdk_set_allowed_backends("x11");
     m_application = gtk_application_new(applicationID.c_str(), G_APPLICATION_DEFAULT_FLAGS);
     g_signal_connect(m_application, "startup", G_CALLBACK(startup), this);
     g_signal_connect(m_application, "activate", G_CALLBACK(activate), this);
@@ -87,6 +84,7 @@ int ApplicationGtk::run(int argc, char** argv, const CommandLine& commandLine)
     }
     // The window class matches the installed desktop entry's name.
     g_set_prgname(m_applicationID.c_str());
+    DisplayServer::chooseBackend();
     // A second launch, with whatever arguments, only brings the running
     // assistant forward.
     return g_application_run(G_APPLICATION(m_application), 0, nullptr);
@@ -232,9 +230,7 @@ void ApplicationGtk::activateIgnoringOtherApps(bool)
     if (!window || !gtk_widget_get_visible(GTK_WIDGET(window))
         || !gtk_window_get_accept_focus(window))
         return;
-    GdkWindow* gdkWindow = gtk_widget_get_window(GTK_WIDGET(window));
-    if (gdkWindow && GDK_IS_X11_WINDOW(gdkWindow))
-        gtk_window_present_with_time(window, gdk_x11_get_server_time(gdkWindow));
+    DisplayServer::current().present(window);
 }
 
 void ApplicationGtk::terminate()

@@ -1,6 +1,6 @@
 #include "platform/gtk/DialogPlacement.h"
 
-#include <gdk/gdkx.h>
+#include "platform/gtk/DisplayServer.h"
 
 namespace orvi::gtk {
 
@@ -16,25 +16,6 @@ GtkWindow* mainWindowOf(GtkApplication* application)
     return nullptr;
 }
 
-namespace {
-
-void placeDialog(GtkWindow* dialog, GtkWindow* parent, const ScreenGtk& screen)
-{
-    GtkRequisition size;
-    gtk_widget_get_preferred_size(GTK_WIDGET(dialog), nullptr, &size);
-    int width = 0, height = 0;
-    if (parent)
-        gtk_window_get_size(parent, &width, &height);
-    auto workarea = screen.primaryWorkarea();
-    if ((width >= size.width && height >= size.height) || !workarea)
-        return;
-    gtk_window_set_position(dialog, GTK_WIN_POS_NONE);
-    gtk_window_move(dialog, workarea->x + (workarea->width - size.width) / 2,
-        workarea->y + (workarea->height - size.height) / 2);
-}
-
-} // namespace
-
 void showDialog(GtkWindow* dialog, GtkWindow* parent, const ScreenGtk& screen)
 {
     // The program's shortcuts (Ctrl+Q) work in the dialog as in its other
@@ -48,17 +29,8 @@ void showDialog(GtkWindow* dialog, GtkWindow* parent, const ScreenGtk& screen)
     g_object_unref(group);
     if (parent)
         gtk_window_set_title(dialog, gtk_window_get_title(parent));
-    gtk_window_set_keep_above(dialog, TRUE);
-    placeDialog(dialog, parent, screen);
-    presentWithFocus(dialog);
-}
-
-void presentWithFocus(GtkWindow* window)
-{
-    gtk_widget_realize(GTK_WIDGET(window));
-    GdkWindow* shown = gtk_widget_get_window(GTK_WIDGET(window));
-    gtk_window_present_with_time(window,
-        shown && GDK_IS_X11_WINDOW(shown) ? gdk_x11_get_server_time(shown) : GDK_CURRENT_TIME);
+    DisplayServer::current().placeDialog(dialog, parent, screen);
+    DisplayServer::current().present(dialog);
 }
 
 } // namespace orvi::gtk

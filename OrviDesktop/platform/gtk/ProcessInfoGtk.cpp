@@ -1,7 +1,7 @@
 #include "platform/gtk/ProcessInfoGtk.h"
 
-#include <X11/extensions/scrnsaver.h>
-#include <gdk/gdkx.h>
+#include "platform/gtk/DisplayServer.h"
+
 #include <gio/gunixfdlist.h>
 #include <unistd.h>
 
@@ -36,7 +36,8 @@ struct Inhibitions {
     bool screenSaverInhibited { false };
     GtkApplication* application { nullptr };
     guint applicationCookie { 0 };
-    Display* xDisplay { nullptr };
+    // What the display server does itself to keep the display on.
+    std::shared_ptr<void> displayAwake;
 
     void closeLogind()
     {
@@ -240,16 +241,8 @@ std::unique_ptr<ActivityToken> ProcessInfoGtk::beginActivity(
             inhibitions->application = GTK_APPLICATION(g_object_ref(m_application));
     }
 
-    GdkDisplay* display = gdk_display_get_default();
-    if (inhibitions->keepDisplayAwake && display && GDK_IS_X11_DISPLAY(display)) {
-        Display* xDisplay = gdk_x11_display_get_xdisplay(display);
-        int eventBase, errorBase;
-        if (XScreenSaverQueryExtension(xDisplay, &eventBase, &errorBase)) {
-            XScreenSaverSuspend(xDisplay, True);
-            XFlush(xDisplay);
-            inhibitions->xDisplay = xDisplay;
-        }
-    }
+    if (inhibitions->keepDisplayAwake && gdk_display_get_default())
+        inhibitions->displayAwake = DisplayServer::current().keepDisplayAwake(m_application);
     return std::make_unique<KeepAwakeToken>(std::move(inhibitions));
 }
 
@@ -274,11 +267,7 @@ void ProcessInfoGtk::endActivity(ActivityToken& token)
         gtk_application_uninhibit(inhibitions.application, inhibitions.applicationCookie);
         inhibitions.applicationCookie = 0;
     }
-    if (inhibitions.xDisplay) {
-        XScreenSaverSuspend(inhibitions.xDisplay, False);
-        XFlush(inhibitions.xDisplay);
-        inhibitions.xDisplay = nullptr;
-    }
+    inhibitions.displayAwake.reset();
 }
 
 uint64_t ProcessInfoGtk::physicalMemory() const

@@ -14,7 +14,8 @@ namespace orvi::gtk {
 //   file descriptor that is closed to release it;
 // - org.freedesktop.ScreenSaver's Inhibit, undone with UnInhibit;
 // - GTK's application inhibitor (the session manager or the desktop portal);
-// - the X server's screen saver and display power management, suspended.
+// - what the display server offers itself (the X server's screen saver
+//   suspended, Wayland's idle inhibitor).
 // The D-Bus calls are asynchronous, so a missing or slow bus never holds up
 // launching; an answer that arrives after the activity ended is released at
 // once. logind and the screen saver service are watched on their buses: when

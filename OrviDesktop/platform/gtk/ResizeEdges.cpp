@@ -43,14 +43,14 @@ gboolean pressed(GtkWidget* strip, GdkEventButton* event, const Edge* edge)
 {
     if (event->type != GDK_BUTTON_PRESS || event->button != GDK_BUTTON_PRIMARY)
         return FALSE;
-    gtk_window_begin_resize_drag(GTK_WINDOW(gtk_widget_get_toplevel(strip)), edge->edge,
-        int(event->button), int(event->x_root), int(event->y_root), event->time);
+    static_cast<WindowPlacement*>(g_object_get_data(G_OBJECT(strip), "orvi-placement"))
+        ->beginResize(edge->edge, event);
     return TRUE;
 }
 
 } // namespace
 
-void addResizeEdges(GtkOverlay* overlay)
+void addResizeEdges(GtkOverlay* overlay, WindowPlacement& placement)
 {
     for (const Edge& edge : edges) {
         GtkWidget* strip = gtk_event_box_new();
@@ -67,6 +67,7 @@ void addResizeEdges(GtkOverlay* overlay)
             strip, GDK_BUTTON_PRESS_MASK | GDK_ENTER_NOTIFY_MASK | GDK_LEAVE_NOTIFY_MASK);
         g_signal_connect(strip, "enter-notify-event", G_CALLBACK(crossed), (gpointer)&edge);
         g_signal_connect(strip, "leave-notify-event", G_CALLBACK(crossed), (gpointer)&edge);
+        g_object_set_data(G_OBJECT(strip), "orvi-placement", &placement);
         g_signal_connect(strip, "button-press-event", G_CALLBACK(pressed), (gpointer)&edge);
         gtk_overlay_add_overlay(overlay, strip);
         gtk_widget_show(strip);

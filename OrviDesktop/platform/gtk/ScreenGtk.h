@@ -2,8 +2,10 @@
 
 #include "platform/Screen.h"
 #include "platform/gtk/Coordinates.h"
+#include "platform/gtk/Monitors.h"
 
 #include <gtk/gtk.h>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -17,16 +19,14 @@ public:
     virtual void displayDidChange() = 0;
 };
 
-// The monitors as GDK reports them, watched for changes: RandR's (a monitor
-// added, removed, turned off or on, a new resolution, a new primary) and the
-// work area's (the root window's _NET_WORKAREA and _GTK_WORKAREAS_Dn, and the
-// current desktop's, whose work area it is). Changes
-// come in bursts (a monitor going away passes through a tiny screen), so the
-// program sees the layout as it was until the burst has settled for a moment,
-// and then the new one all at once: points and pixels convert by the primary
-// monitor of the layout in place, windows keep their places by it, and only
-// then is the program told. With every output off there are no monitors; the
-// last primary still converts. Main thread only; one per process.
+// The monitors as the display server has them (see Monitors.h), watched for
+// changes. Changes come in bursts (a monitor going away passes through a tiny
+// screen), so the program sees the layout as it was until the burst has
+// settled for a moment, and then the new one all at once: points and pixels
+// convert by the main monitor of the layout in place, windows keep their
+// places by it, and only then is the program told. With every output off
+// there are no monitors; the last main monitor still converts. Main thread
+// only; one per process.
 class ScreenGtk final : public Screen {
 public:
     ScreenGtk();
@@ -43,6 +43,8 @@ public:
     // The primary monitor's geometry, the origin of the program's points;
     // nothing before there is a display.
     const std::optional<PixelRect>& primaryGeometry() const { return layout().reference; }
+    // The main monitor; null while there is none.
+    GdkMonitor* mainMonitor() const { return layout().main; }
     // The primary monitor's work area in pixels; nothing while there is none.
     std::optional<PixelRect> primaryWorkarea() const;
     // From the first change of a burst until the program has heard of it.
@@ -53,31 +55,16 @@ public:
     void removeObserver(DisplayObserver*);
 
 private:
-    struct Monitor {
-        PixelRect geometry;
-        PixelRect workarea;
-        bool operator==(const Monitor&) const = default;
-    };
-    struct Layout {
-        // The primary monitor's geometry: the origin of the program's points.
-        std::optional<PixelRect> reference;
-        // The primary monitor first; none while every output is off.
-        std::vector<Monitor> monitors;
-        bool operator==(const Layout&) const = default;
-    };
-
-    static Layout read();
-    const Layout& layout() const;
+    const MonitorLayout& layout() const;
     void changed(bool monitors);
     static gboolean settled(ScreenGtk*);
-    static GdkFilterReturn rootEvent(GdkXEvent*, GdkEvent*, ScreenGtk*);
 
-    mutable std::optional<Layout> m_layout;
+    std::unique_ptr<Monitors> m_monitors;
+    mutable std::optional<MonitorLayout> m_layout;
     ScreenDelegate* m_delegate { nullptr };
     std::vector<DisplayObserver*> m_observers;
     guint m_settle { 0 };
     bool m_monitorsChanged { false };
-    int m_randrEventBase { -1 };
 };
 
 } // namespace orvi::gtk

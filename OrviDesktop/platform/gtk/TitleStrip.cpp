@@ -82,12 +82,11 @@ GtkWidget* windowButton(Glyph glyph, GCallback clicked, gpointer data)
 }
 
 // Dragging the strip moves the window, as dragging a title bar does.
-gboolean beginMove(GtkWidget*, GdkEventButton* event, GtkWindow* window)
+gboolean beginMove(GtkWidget*, GdkEventButton* event, WindowPlacement* placement)
 {
     if (event->type != GDK_BUTTON_PRESS || event->button != GDK_BUTTON_PRIMARY)
         return FALSE;
-    gtk_window_begin_move_drag(
-        window, int(event->button), int(event->x_root), int(event->y_root), event->time);
+    placement->beginMove(event);
     return TRUE;
 }
 
@@ -101,8 +100,8 @@ void nameStripButton(GtkWidget* button, const std::string& name)
     atk_object_set_name(gtk_widget_get_accessible(button), name.c_str());
 }
 
-TitleStrip makeTitleStrip(
-    GtkWindow* window, uint32_t styleMask, GMenuModel* menu, GCallback minimize, gpointer data)
+TitleStrip makeTitleStrip(WindowPlacement& placement, uint32_t styleMask, GMenuModel* menu,
+    const TitleStripActions& actions)
 {
     addStyleSheetOnce(styleSheet);
     TitleStrip strip { gtk_event_box_new(), gtk_label_new(nullptr) };
@@ -112,17 +111,17 @@ TitleStrip makeTitleStrip(
     gtk_widget_set_size_request(strip.widget, -1, stripHeight);
     gtk_widget_add_events(
         strip.widget, GDK_BUTTON_PRESS_MASK | GDK_ENTER_NOTIFY_MASK | GDK_LEAVE_NOTIFY_MASK);
-    g_signal_connect(strip.widget, "button-press-event", G_CALLBACK(beginMove), window);
+    g_signal_connect(strip.widget, "button-press-event", G_CALLBACK(beginMove), &placement);
 
     GtkWidget* box = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 8);
     gtk_widget_set_margin_start(box, 10);
     gtk_container_add(GTK_CONTAINER(strip.widget), box);
     if (styleMask & WindowStyle::closable) {
-        strip.close = windowButton(Glyph::close, G_CALLBACK(gtk_window_close), window);
+        strip.close = windowButton(Glyph::close, actions.close, actions.data);
         gtk_box_pack_start(GTK_BOX(box), strip.close, FALSE, FALSE, 0);
     }
     if (styleMask & WindowStyle::miniaturizable) {
-        strip.minimize = windowButton(Glyph::minimize, minimize, data);
+        strip.minimize = windowButton(Glyph::minimize, actions.minimize, actions.data);
         gtk_box_pack_start(GTK_BOX(box), strip.minimize, FALSE, FALSE, 0);
     }
     // The menu lives here, out of the page's way, rather than in a menu bar

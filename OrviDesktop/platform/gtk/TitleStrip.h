@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/gtk/WindowPlacement.h"
+
 #include <gtk/gtk.h>
 #include <string>
 
@@ -23,9 +25,16 @@ struct TitleStrip {
 // glyph has no text).
 void nameStripButton(GtkWidget* button, const std::string& name);
 
-// `menu` may be null. The minimise button calls `minimize` with `data`. The
-// strip is not yet in any container.
+// What the strip's buttons call, with `data`.
+struct TitleStripActions {
+    GCallback close;
+    GCallback minimize;
+    gpointer data;
+};
+
+// `menu` may be null. Dragging the strip moves the window through its
+// placement. The strip is not yet in any container.
 TitleStrip makeTitleStrip(
-    GtkWindow*, uint32_t styleMask, GMenuModel* menu, GCallback minimize, gpointer data);
+    WindowPlacement&, uint32_t styleMask, GMenuModel* menu, const TitleStripActions&);
 
 } // namespace orvi::gtk

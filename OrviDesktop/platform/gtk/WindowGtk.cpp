@@ -1,10 +1,8 @@
 #include "platform/gtk/WindowGtk.h"
 
-#include "platform/gtk/DialogPlacement.h"
+#include "platform/gtk/DisplayServer.h"
 #include "platform/gtk/ResizeEdges.h"
 #include "platform/gtk/StyleSheet.h"
-
-#include <gdk/gdkx.h>
 
 namespace orvi::gtk {
 
@@ -21,10 +19,10 @@ WindowGtk::WindowGtk(GtkApplication* application, GMenuModel* menu, ScreenGtk& s
     : m_window(GTK_WINDOW(g_object_ref(gtk_window_new(GTK_WINDOW_TOPLEVEL))))
     , m_styleMask(styleMask)
     , m_shape(GTK_WIDGET(m_window))
-    , m_placement(m_window, screen, contentRect, [this] {
+    , m_placement(DisplayServer::current().makePlacement(m_window, screen, contentRect, [this] {
         if (m_delegate)
             m_delegate->windowDidMove();
-    })
+    }))
 {
     addStyleSheetOnce(clearStyleSheet);
     if (application)
@@ -48,10 +46,11 @@ WindowGtk::WindowGtk(GtkApplication* application, GMenuModel* menu, ScreenGtk& s
     gtk_container_add(GTK_CONTAINER(m_window), m_overlay);
     gtk_widget_show(m_overlay);
     if ((styleMask & WindowStyle::titled) && (styleMask & WindowStyle::fullSizeContentView)) {
-        m_strip = makeTitleStrip(m_window, styleMask, menu, G_CALLBACK(miniaturize), this);
+        m_strip = makeTitleStrip(*m_placement, styleMask, menu,
+            { G_CALLBACK(+[](WindowGtk* self) { self->close(); }), G_CALLBACK(miniaturize), this });
         gtk_overlay_add_overlay(GTK_OVERLAY(m_overlay), m_strip.widget);
         if (styleMask & WindowStyle::resizable)
-            addResizeEdges(GTK_OVERLAY(m_overlay));
+            addResizeEdges(GTK_OVERLAY(m_overlay), *m_placement);
     }
 
     gtk_widget_add_events(GTK_WIDGET(m_window), GDK_BUTTON_PRESS_MASK);
@@ -127,7 +126,7 @@ void WindowGtk::setTitlebarAppearsTransparent(bool transparent)
 
 void WindowGtk::setLevel(WindowLevel level)
 {
-    gtk_window_set_keep_above(m_window, level == WindowLevel::floating);
+    m_placement->setFloating(level == WindowLevel::floating);
 }
 
 void WindowGtk::setCollectionBehavior(uint32_t behavior)
@@ -185,34 +184,19 @@ void WindowGtk::setIgnoresMouseEvents(bool ignores)
     m_shape.setClickThrough(ignores);
 }
 
-// The window manager is told the window takes no input, and the focus it has
-// goes to whatever window is under the pointer, from where the window
-// manager gives it to the window it finds fit: never back to this one. Focus
-// handed to it all the same (a window manager's cycling, a program's focus
-// request) goes the same way, and no key that comes meanwhile reaches its
-// content.
+// Focus handed to a window that ignores the keyboard all the same (a window
+// manager's cycling, a program's focus request) goes on at once, and no key
+// that comes meanwhile reaches its content.
 void WindowGtk::setIgnoresKeyboardEvents(bool ignores)
 {
     m_ignoresKeyboard = ignores;
-    gtk_window_set_accept_focus(m_window, !ignores);
-    if (ignores && gtk_window_has_toplevel_focus(m_window))
-        giveUpFocus();
-}
-
-void WindowGtk::giveUpFocus()
-{
-    GdkWindow* window = gtk_widget_get_window(GTK_WIDGET(m_window));
-    if (!window || !GDK_IS_X11_WINDOW(window))
-        return;
-    Display* display = GDK_WINDOW_XDISPLAY(window);
-    XSetInputFocus(display, PointerRoot, RevertToPointerRoot, gdk_x11_get_server_time(window));
-    XFlush(display);
+    m_placement->setAcceptsKeyboard(!ignores);
 }
 
 gboolean WindowGtk::focusIn(GtkWidget*, GdkEventFocus*, WindowGtk* self)
 {
     if (self->m_ignoresKeyboard)
-        self->giveUpFocus();
+        self->m_placement->giveUpKeyboard();
     return self->m_ignoresKeyboard;
 }
 
@@ -223,7 +207,7 @@ gboolean WindowGtk::keyEvent(GtkWidget*, GdkEvent*, WindowGtk* self)
 
 void WindowGtk::orderFrontRegardless()
 {
-    m_placement.restorePositionIfHidden();
+    m_placement->restorePositionIfHidden();
     gtk_widget_show(GTK_WIDGET(m_window));
     if (GdkWindow* window = gtk_widget_get_window(GTK_WIDGET(m_window)))
         gdk_window_raise(window);
@@ -231,11 +215,11 @@ void WindowGtk::orderFrontRegardless()
 
 void WindowGtk::makeKeyAndOrderFront()
 {
-    m_placement.restorePositionIfHidden();
+    m_placement->restorePositionIfHidden();
     if (isPanel())
-        gtk_window_set_accept_focus(m_window, TRUE);
+        m_placement->setAcceptsKeyboard(true);
     gtk_widget_show(GTK_WIDGET(m_window));
-    presentWithFocus(m_window);
+    m_placement->present();
 }
 
 bool WindowGtk::isKeyWindow() const
@@ -247,7 +231,7 @@ void WindowGtk::orderOut()
 {
     gtk_widget_hide(GTK_WIDGET(m_window));
     if (isPanel())
-        gtk_window_set_accept_focus(m_window, FALSE);
+        m_placement->setAcceptsKeyboard(false);
 }
 
 void WindowGtk::deminiaturize()
@@ -260,11 +244,16 @@ void WindowGtk::deminiaturize()
 // a close that the delegate allows only takes it off the screen.
 gboolean WindowGtk::deleteEvent(GtkWidget*, GdkEvent*, WindowGtk* self)
 {
-    if (!(self->m_styleMask & WindowStyle::closable))
-        return TRUE;
-    if (!self->m_delegate || self->m_delegate->windowShouldClose())
-        self->orderOut();
+    if (self->m_styleMask & WindowStyle::closable)
+        self->close();
     return TRUE;
+}
+
+// The title strip's close button, as the window manager's.
+void WindowGtk::close()
+{
+    if (!m_delegate || m_delegate->windowShouldClose())
+        orderOut();
 }
 
 bool WindowGtk::isPanel() const
@@ -273,14 +262,11 @@ bool WindowGtk::isPanel() const
 }
 
 // The title strip's minimise button. A window manager minimises the window;
-// with none that can (a kiosk started straight from xinit), the window
-// reports itself minimised at once, as if one had.
+// with none that can (a kiosk started straight from xinit, a layer surface),
+// the window reports itself minimised at once, as if one had.
 void WindowGtk::miniaturize(WindowGtk* self)
 {
-    GdkScreen* screen = gtk_widget_get_screen(GTK_WIDGET(self->m_window));
-    if (GDK_IS_X11_SCREEN(screen)
-        && gdk_x11_screen_supports_net_wm_hint(
-            screen, gdk_atom_intern_static_string("_NET_WM_STATE_HIDDEN")))
+    if (self->m_placement->canMinimize())
         gtk_window_iconify(self->m_window);
     else if (self->m_delegate)
         self->m_delegate->windowDidMiniaturize();
@@ -303,8 +289,7 @@ gboolean WindowGtk::buttonPressEvent(GtkWidget*, GdkEventButton* event, WindowGt
     if (!self->m_movableByBackground || event->type != GDK_BUTTON_PRESS
         || event->button != GDK_BUTTON_PRIMARY)
         return FALSE;
-    gtk_window_begin_move_drag(
-        self->m_window, int(event->button), int(event->x_root), int(event->y_root), event->time);
+    self->m_placement->beginMove(event);
     return TRUE;
 }
 

@@ -1,12 +1,14 @@
 #pragma once
 
 #include "platform/Window.h"
+#include "platform/gtk/ScreenGtk.h"
 #include "platform/gtk/TitleStrip.h"
 #include "platform/gtk/ViewGtk.h"
 #include "platform/gtk/WindowPlacement.h"
 #include "platform/gtk/WindowShape.h"
 
 #include <gtk/gtk.h>
+#include <memory>
 
 namespace orvi::gtk {
 
@@ -15,7 +17,8 @@ namespace orvi::gtk {
 // TitleStrip.h) and, when it is resizable, edges to resize it by (see
 // ResizeEdges.h). A non-activating panel is an undecorated utility window that
 // stays out of task bars and takes the focus only when the program gives it.
-// Where the window goes is its WindowPlacement's business.
+// Where the window goes and how it takes the keyboard is its
+// WindowPlacement's business.
 class WindowGtk final : public Window {
 public:
     // `menu`, when given, is offered from a button in the title strip.
@@ -31,7 +34,7 @@ public:
     void setTitleHidden(bool) override;
     void setTitlebarAppearsTransparent(bool) override;
     void setMovableByWindowBackground(bool movable) override { m_movableByBackground = movable; }
-    void setMinSize(Size minimum) override { m_placement.setMinSize(minimum); }
+    void setMinSize(Size minimum) override { m_placement->setMinSize(minimum); }
     void setLevel(WindowLevel) override;
     void setCollectionBehavior(uint32_t) override;
     void setHidesOnDeactivate(bool) override;
@@ -39,9 +42,9 @@ public:
     void setBackgroundClear(bool) override;
     void setHasShadow(bool) override;
 
-    Rect frame() const override { return m_placement.frame(); }
-    void setFrame(const Rect& frame) override { m_placement.setFrame(frame); }
-    void center() override { m_placement.center(); }
+    Rect frame() const override { return m_placement->frame(); }
+    void setFrame(const Rect& frame) override { m_placement->setFrame(frame); }
+    void center() override { m_placement->center(); }
 
     void setAlphaValue(double) override;
     void setIgnoresMouseEvents(bool) override;
@@ -52,13 +55,13 @@ public:
     bool isKeyWindow() const override;
     void orderOut() override;
     void deminiaturize() override;
-    void performWindowDrag(const MouseEvent& event) override { m_placement.drag(event); }
+    void performWindowDrag(const MouseEvent& event) override { m_placement->drag(event); }
 
     GtkWindow* gtkWindow() const { return m_window; }
 
 private:
     void updateOutline();
-    void giveUpFocus();
+    void close();
     bool isPanel() const;
     static void miniaturize(WindowGtk*);
 
@@ -76,7 +79,7 @@ private:
     WindowDelegate* m_delegate { nullptr };
     uint32_t m_styleMask;
     WindowShape m_shape;
-    WindowPlacement m_placement;
+    std::unique_ptr<WindowPlacement> m_placement;
 
     bool m_movableByBackground { false };
     bool m_ignoresKeyboard { false };

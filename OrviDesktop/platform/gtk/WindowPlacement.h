@@ -2,77 +2,50 @@
 
 #include "platform/Geometry.h"
 #include "platform/MouseEvent.h"
-#include "platform/gtk/FrameSettling.h"
-#include "platform/gtk/ScreenGtk.h"
 
-#include <functional>
 #include <gtk/gtk.h>
-#include <optional>
 
 namespace orvi::gtk {
 
-// Where one window is, as the program knows it, and how it gets where the
-// program wants it.
-//
-// The frame is the last one the program set until the window manager has
-// placed the window there, then where the window is. Every request goes
-// through the window's FrameSettling: the newest request wins, a window still
-// elsewhere once the window manager has gone quiet is asked again. A frame
-// below the window's minimum size lifts the minimum until the window has
-// left such frames.
-//
-// What the window manager does while the monitors change (it shuffles windows
-// onto whatever screen is left) is not the window's frame: the window keeps
-// its place, and once the change has settled its frame is that place in the
-// new layout's points. A move by the user (or the window manager at another
-// time) becomes the frame, and once the pointer has let go the window hears
-// of it. Main thread only.
-class WindowPlacement final : public DisplayObserver {
+// Where one of the program's windows is, how it gets where the program wants
+// it, and how it takes the keyboard, as its display server has it: on X11 a
+// window manager places windows (x11/WindowPlacementX11.h); on Wayland the
+// windows are layer surfaces, placed by their anchors and margins
+// (wayland/LayerPlacement.h). Frames are in the program's points. Main
+// thread only.
+class WindowPlacement {
 public:
-    // `moved` is called once a move by the user is over. The window starts at
-    // `frame`, not yet shown.
-    WindowPlacement(GtkWindow*, ScreenGtk&, const Rect& frame, std::function<void()> moved);
-    ~WindowPlacement() override;
+    virtual ~WindowPlacement() = default;
 
-    WindowPlacement(const WindowPlacement&) = delete;
-    WindowPlacement& operator=(const WindowPlacement&) = delete;
-
-    const Rect& frame() const { return m_frame; }
-    void setFrame(const Rect&);
-    // Centres the window on the primary monitor at its current size.
-    void center();
-    void setMinSize(Size);
-    // Before a hidden window is shown again: GTK would put it back where it
-    // was first given, and it comes back where it was last seen instead.
-    void restorePositionIfHidden();
-    // Has the window manager move the window with the pointer, from where the
-    // button went down.
-    void drag(const MouseEvent&);
-
-    // DisplayObserver
-    void displayDidChange() override;
-
-private:
-    bool fitsMinimum(const Rect&) const;
-    void applyMinimumSize(bool);
-    void askFor(const PixelRect&);
-    void settleAt(const PixelRect&);
-    static gboolean configured(GtkWidget*, GdkEventConfigure*, WindowPlacement*);
-    static gboolean quiet(WindowPlacement*);
-    static gboolean moveOver(WindowPlacement*);
-
-    GtkWindow* m_window;
-    ScreenGtk& m_screen;
-    std::function<void()> m_moved;
-    Rect m_frame;
-    // Where the window is, or was last asked to be, in root-window pixels.
-    PixelRect m_pixels;
-    FrameSettling m_settling;
-    guint m_quietCheck { 0 };
-    guint m_moveCheck { 0 };
-    bool m_buttonHeld { false };
-    std::optional<Size> m_minSize;
-    bool m_minSizeApplied { false };
+    // The last frame the program set, until the user moves the window; then
+    // where it is.
+    virtual const Rect& frame() const = 0;
+    virtual void setFrame(const Rect&) = 0;
+    // Centres the window on the main screen at its current size.
+    virtual void center() = 0;
+    // What the user may not resize the window below; the program may.
+    virtual void setMinSize(Size) = 0;
+    // Before a hidden window is shown again: it comes back where it was last
+    // put.
+    virtual void restorePositionIfHidden() = 0;
+    // The window follows the pointer, from where the button went down, until
+    // it is let go.
+    virtual void drag(const MouseEvent&) = 0;
+    // A press on the title strip moves the window with the pointer, one on an
+    // edge resizes it from there, until the button is let go.
+    virtual void beginMove(const GdkEventButton*) = 0;
+    virtual void beginResize(GdkWindowEdge, const GdkEventButton*) = 0;
+    // Above ordinary windows, or among them.
+    virtual void setFloating(bool) = 0;
+    // Whether the window may have the keyboard; one that may not gives it up.
+    virtual void setAcceptsKeyboard(bool) = 0;
+    // The window had the keyboard handed to it all the same: it lets it go.
+    virtual void giveUpKeyboard() = 0;
+    // In front, with the keyboard.
+    virtual void present() = 0;
+    // Whether something minimises the window when asked to; where nothing
+    // does, the window counts as minimised at once.
+    virtual bool canMinimize() const = 0;
 };
 
 } // namespace orvi::gtk

@@ -1,4 +1,8 @@
-#include "platform/gtk/WindowPlacement.h"
+#include "platform/gtk/x11/WindowPlacementX11.h"
+
+#include "platform/gtk/DisplayServer.h"
+
+#include <gdk/gdkx.h>
 
 #include <algorithm>
 #include <cmath>
@@ -16,7 +20,7 @@ constexpr guint moveOverMilliseconds = 150;
 
 } // namespace
 
-WindowPlacement::WindowPlacement(
+WindowPlacementX11::WindowPlacementX11(
     GtkWindow* window, ScreenGtk& screen, const Rect& frame, std::function<void()> moved)
     : m_window(GTK_WINDOW(g_object_ref(window)))
     , m_screen(screen)
@@ -34,7 +38,7 @@ WindowPlacement::WindowPlacement(
     screen.addObserver(this);
 }
 
-WindowPlacement::~WindowPlacement()
+WindowPlacementX11::~WindowPlacementX11()
 {
     m_screen.removeObserver(this);
     for (guint source : { m_quietCheck, m_moveCheck }) {
@@ -45,13 +49,13 @@ WindowPlacement::~WindowPlacement()
     g_object_unref(m_window);
 }
 
-void WindowPlacement::setMinSize(Size minimum)
+void WindowPlacementX11::setMinSize(Size minimum)
 {
     m_minSize = minimum;
     applyMinimumSize(fitsMinimum(m_frame));
 }
 
-bool WindowPlacement::fitsMinimum(const Rect& frame) const
+bool WindowPlacementX11::fitsMinimum(const Rect& frame) const
 {
     return !m_minSize || (frame.width >= m_minSize->width && frame.height >= m_minSize->height);
 }
@@ -61,7 +65,7 @@ bool WindowPlacement::fitsMinimum(const Rect& frame) const
 // the window has reached a frame that satisfies it (GTK would otherwise grow
 // the window to it there and then). The window manager hears of it at once, so
 // that it holds no stale minimum against a request that follows.
-void WindowPlacement::applyMinimumSize(bool applied)
+void WindowPlacementX11::applyMinimumSize(bool applied)
 {
     if (!m_minSize || applied == m_minSizeApplied)
         return;
@@ -77,7 +81,7 @@ void WindowPlacement::applyMinimumSize(bool applied)
 
 // A shown window that is already there is not asked again: without a window
 // manager X would not answer, and the request would stay open.
-void WindowPlacement::setFrame(const Rect& frame)
+void WindowPlacementX11::setFrame(const Rect& frame)
 {
     m_frame = frame;
     auto pixels = m_screen.pixelsFromPoints(frame);
@@ -98,7 +102,7 @@ void WindowPlacement::setFrame(const Rect& frame)
     askFor(*pixels);
 }
 
-void WindowPlacement::askFor(const PixelRect& frame)
+void WindowPlacementX11::askFor(const PixelRect& frame)
 {
     int width = std::max(1, frame.width);
     int height = std::max(1, frame.height);
@@ -114,7 +118,7 @@ void WindowPlacement::askFor(const PixelRect& frame)
     }
 }
 
-void WindowPlacement::center()
+void WindowPlacementX11::center()
 {
     gtk_window_set_position(m_window, GTK_WIN_POS_CENTER);
     auto primary = m_screen.primaryGeometry();
@@ -126,7 +130,7 @@ void WindowPlacement::center()
         m_pixels = *pixels;
 }
 
-void WindowPlacement::restorePositionIfHidden()
+void WindowPlacementX11::restorePositionIfHidden()
 {
     if (gtk_widget_get_visible(GTK_WIDGET(m_window)))
         return;
@@ -137,7 +141,7 @@ void WindowPlacement::restorePositionIfHidden()
 // Window managers start a move from wherever the pointer is when they get the
 // request, so the way the pointer went since the press is made up first: the
 // window follows the pointer from the press on.
-void WindowPlacement::drag(const MouseEvent& event)
+void WindowPlacementX11::drag(const MouseEvent& event)
 {
     auto pointer = m_screen.pixelsFromPoints(
         Rect { event.locationInScreen.x, event.locationInScreen.y, 0, 0 });
@@ -154,13 +158,58 @@ void WindowPlacement::drag(const MouseEvent& event)
         m_window, int(event.button), pointer->x, pointer->y, event.timestamp);
 }
 
-void WindowPlacement::displayDidChange()
+void WindowPlacementX11::beginMove(const GdkEventButton* event)
+{
+    gtk_window_begin_move_drag(
+        m_window, int(event->button), int(event->x_root), int(event->y_root), event->time);
+}
+
+void WindowPlacementX11::beginResize(GdkWindowEdge edge, const GdkEventButton* event)
+{
+    gtk_window_begin_resize_drag(
+        m_window, edge, int(event->button), int(event->x_root), int(event->y_root), event->time);
+}
+
+void WindowPlacementX11::setFloating(bool floating)
+{
+    gtk_window_set_keep_above(m_window, floating);
+}
+
+void WindowPlacementX11::setAcceptsKeyboard(bool accepts)
+{
+    gtk_window_set_accept_focus(m_window, accepts);
+    if (!accepts && gtk_window_has_toplevel_focus(m_window))
+        giveUpKeyboard();
+}
+
+void WindowPlacementX11::giveUpKeyboard()
+{
+    GdkWindow* window = gtk_widget_get_window(GTK_WIDGET(m_window));
+    if (!window)
+        return;
+    Display* display = GDK_WINDOW_XDISPLAY(window);
+    XSetInputFocus(display, PointerRoot, RevertToPointerRoot, gdk_x11_get_server_time(window));
+    XFlush(display);
+}
+
+void WindowPlacementX11::present()
+{
+    DisplayServer::current().present(m_window);
+}
+
+bool WindowPlacementX11::canMinimize() const
+{
+    return gdk_x11_screen_supports_net_wm_hint(gtk_widget_get_screen(GTK_WIDGET(m_window)),
+        gdk_atom_intern_static_string("_NET_WM_STATE_HIDDEN"));
+}
+
+void WindowPlacementX11::displayDidChange()
 {
     if (auto points = m_screen.pointsFromPixels(m_pixels))
         m_frame = *points;
 }
 
-void WindowPlacement::settleAt(const PixelRect& pixels)
+void WindowPlacementX11::settleAt(const PixelRect& pixels)
 {
     if (auto points = m_screen.pointsFromPixels(pixels)) {
         m_pixels = pixels;
@@ -171,7 +220,8 @@ void WindowPlacement::settleAt(const PixelRect& pixels)
 // Every frame the window manager reports is held against the newest request;
 // a report with nothing asked is the user (or the window manager) moving the
 // window.
-gboolean WindowPlacement::configured(GtkWidget*, GdkEventConfigure* event, WindowPlacement* self)
+gboolean WindowPlacementX11::configured(
+    GtkWidget*, GdkEventConfigure* event, WindowPlacementX11* self)
 {
     PixelRect reported { event->x, event->y, event->width, event->height };
     switch (self->m_settling.reported(reported)) {
@@ -197,7 +247,7 @@ gboolean WindowPlacement::configured(GtkWidget*, GdkEventConfigure* event, Windo
     return FALSE;
 }
 
-gboolean WindowPlacement::quiet(WindowPlacement* self)
+gboolean WindowPlacementX11::quiet(WindowPlacementX11* self)
 {
     self->m_quietCheck = 0;
     switch (self->m_settling.quiet()) {
@@ -219,7 +269,7 @@ gboolean WindowPlacement::quiet(WindowPlacement* self)
 // it is let go, the window manager is given a moment to end its move before
 // the window is moved again; and while the screens change, the program hears
 // of them first.
-gboolean WindowPlacement::moveOver(WindowPlacement* self)
+gboolean WindowPlacementX11::moveOver(WindowPlacementX11* self)
 {
     if (self->m_screen.changing())
         return G_SOURCE_CONTINUE;

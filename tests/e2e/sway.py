@@ -1,0 +1,188 @@
+"""A headless sway session (native Wayland, with layer shell) for the real orvi-desktop: a 1280x800 output under a
+28-pixel bar, run as an unprivileged user (sway refuses root) with folders it owns, private session bus and page link;
+its screen read through grim, the pointer and a keyboard driven through the virtual-input protocols and the outputs
+changed through swaymsg."""
+
+import contextlib, ctypes, glob, json, os, shutil, socket, struct, subprocess, tempfile, time
+from harness import E2ETest, PageLink, Proc, run, wait
+
+NOBODY = 65534
+CONFIG = """output HEADLESS-1 resolution 1280x800 position 0 0
+xwayland disable
+default_border none
+bar {
+    position top
+    height 28
+    status_command true
+    colors {
+        background #00c800
+    }
+}
+"""
+
+
+KEYS = {"Return": 28, "space": 57, "a": 30, "n": 49, "q": 16, "Escape": 1}  # evdev codes
+CONTROL = 1 << 2  # the keymap's Control modifier
+
+
+def us_keymap():
+    """An ordinary US keyboard's keymap, from libxkbcommon."""
+    xkb = ctypes.CDLL("libxkbcommon.so.0")
+    for name, result in [("xkb_context_new", ctypes.c_void_p), ("xkb_keymap_new_from_names", ctypes.c_void_p),
+                         ("xkb_keymap_get_as_string", ctypes.c_void_p)]:
+        getattr(xkb, name).restype = result
+    xkb.xkb_keymap_new_from_names.argtypes = [ctypes.c_void_p, ctypes.c_void_p, ctypes.c_int]
+    xkb.xkb_keymap_get_as_string.argtypes = [ctypes.c_void_p, ctypes.c_int]
+    keymap = xkb.xkb_keymap_new_from_names(xkb.xkb_context_new(0), None, 0)
+    return ctypes.string_at(xkb.xkb_keymap_get_as_string(keymap, 1)) + b"\0"
+
+
+class VirtualInput:
+    """A pointer and a keyboard of the seat's, through sway's virtual-pointer and virtual-keyboard protocols, spoken
+    on the wire: absolute moves over the layout, the primary button, and keys of an ordinary keymap. The keyboard
+    stays for the whole session, as a station's does."""
+
+    def __init__(self, path):
+        self.sock, self.ids, self.extent = socket.socket(socket.AF_UNIX), iter(range(2, 1 << 20)), (1280, 800)
+        self.sock.connect(path)
+        self.registry, names = next(self.ids), {}
+        self.send(1, 1, self.registry)  # wl_display.get_registry
+        self.sync(lambda obj, op, data: obj == self.registry and op == 0 and names.update(self.announced(data)))
+        bound = {}
+        for interface in ("wl_seat", "zwlr_virtual_pointer_manager_v1", "zwp_virtual_keyboard_manager_v1"):
+            bound[interface] = next(self.ids)
+            self.send(self.registry, 0, names[interface], self.string(interface), 1, bound[interface])  # bind
+        self.pointer, self.keyboard = next(self.ids), next(self.ids)
+        self.send(bound["zwlr_virtual_pointer_manager_v1"], 0, 0, self.pointer)  # the default seat
+        self.send(bound["zwp_virtual_keyboard_manager_v1"], 0, bound["wl_seat"], self.keyboard)
+        keymap = us_keymap()
+        fd = os.memfd_create("keymap")
+        os.write(fd, keymap)
+        self.send(self.keyboard, 0, 1, len(keymap), fds=[fd])  # keymap: XKB v1
+        os.close(fd)
+        self.sync()
+
+    @staticmethod
+    def string(text):
+        data = text.encode() + b"\0"
+        return struct.pack("<I", len(data)) + data + b"\0" * (-len(data) % 4)
+
+    @staticmethod
+    def announced(data):
+        name, length = struct.unpack_from("<II", data)
+        interface = data[8:8 + length - 1].decode()
+        return {interface: name}
+
+    def send(self, obj, opcode, *args, fds=()):
+        payload = b"".join(a if isinstance(a, bytes) else struct.pack("<I", a) for a in args)
+        message = struct.pack("<II", obj, (8 + len(payload)) << 16 | opcode) + payload
+        self.sock.sendmsg([message], [(socket.SOL_SOCKET, socket.SCM_RIGHTS, struct.pack(f"{len(fds)}i", *fds))] if fds else [])
+
+    def sync(self, each=lambda obj, op, data: None):
+        """Waits for the compositor to have handled everything sent so far, handing it each event meanwhile."""
+        callback, buffer = next(self.ids), b""
+        self.send(1, 0, callback)
+        while True:
+            while len(buffer) < 8 or len(buffer) < struct.unpack_from("<II", buffer)[1] >> 16:
+                buffer += self.sock.recv(65536)
+            obj, size_op = struct.unpack_from("<II", buffer)
+            data, buffer = buffer[8:size_op >> 16], buffer[size_op >> 16:]
+            if obj == 1 and size_op & 0xFFFF == 0:
+                raise RuntimeError(f"Wayland error: {data}")
+            if obj == callback:
+                return
+            each(obj, size_op & 0xFFFF, data)
+
+    def now(self):
+        return int(time.monotonic() * 1000) & 0xFFFFFFFF
+
+    def move(self, x, y):
+        self.send(self.pointer, 1, self.now(), x, y, *self.extent)  # motion_absolute
+        self.send(self.pointer, 4)  # frame
+        self.sync()
+
+    def button(self, pressed):
+        self.send(self.pointer, 2, self.now(), 0x110, int(pressed))  # BTN_LEFT
+        self.send(self.pointer, 4)
+        self.sync()
+
+    def click(self, x, y):
+        self.move(x, y)
+        self.button(True)
+        self.button(False)
+
+    def key(self, name, control=False):
+        """Presses and lets go of a key, with Ctrl held if asked."""
+        self.send(self.keyboard, 2, CONTROL if control else 0, 0, 0, 0)  # modifiers
+        for state in (1, 0):
+            self.send(self.keyboard, 1, self.now(), KEYS[name], state)
+        self.send(self.keyboard, 2, 0, 0, 0, 0)
+        self.sync()
+        time.sleep(0.1)
+
+
+class Sway(contextlib.ExitStack):
+    def __enter__(self):
+        super().__enter__()
+        try:
+            self._start()
+        except BaseException:
+            self.close()
+            raise
+        return self
+
+    def _start(self):
+        self.dir = tempfile.mkdtemp(prefix="orvi-sway-")
+        self.callback(shutil.rmtree, self.dir, True)
+        runtime, home = f"{self.dir}/runtime", f"{self.dir}/home"
+        for folder in (runtime, home):
+            os.makedirs(folder, mode=0o700)
+        with open(f"{self.dir}/config", "w") as f:
+            f.write(CONFIG)
+        self.own(self.dir)
+        self.prefix = ["setpriv", f"--reuid={NOBODY}", f"--regid={NOBODY}", "--clear-groups"] if os.geteuid() == 0 else []
+        user = dict(PATH="/usr/bin:/bin", HOME=home, XDG_RUNTIME_DIR=runtime)
+        sway = Proc(self.prefix + ["sway", "-c", f"{self.dir}/config"], dict(user, WLR_BACKENDS="headless",
+                    WLR_RENDERER="pixman", WLR_LIBINPUT_NO_DEVICES="1"), f"{self.dir}/sway.log")
+        self.callback(sway.stop)
+        found = lambda pattern: ([p for p in glob.glob(f"{runtime}/{pattern}") if not p.endswith(".lock")] or [None])[0]
+        self.runtime = runtime  # where the program's processes (and WebKit's sandbox) find the compositor
+        self.env = dict(WAYLAND_DISPLAY=wait(lambda: found("wayland-*"), what="sway"),
+                        SWAYSOCK=wait(lambda: found("sway-ipc.*"), what="sway's socket"))
+        address, pid = run(*self.prefix, "dbus-daemon", "--session", "--fork", "--print-address=1", "--print-pid=1",
+                           env=user).split()
+        self.callback(os.kill, int(pid), 15)
+        self.env["DBUS_SESSION_BUS_ADDRESS"] = address
+        self.link = self.enter_context(PageLink())
+        self.input = VirtualInput(self.env["WAYLAND_DISPLAY"])
+        wait(lambda: self.pixel(640, 14) == (0, 200, 0), 20, "the bar")
+
+    def spawn(self, name, args):
+        process = Proc(args, dict(os.environ, **self.env), os.path.join(self.dir, name + ".log"))
+        self.callback(process.stop)
+        return process
+
+    def own(self, path):
+        """Hands a folder of the test's to the session's user."""
+        if os.geteuid() == 0:
+            subprocess.run(["chown", "-R", f"{NOBODY}:{NOBODY}", path], check=True)
+
+    def tool(self, *args):
+        return run(*args, env=dict(os.environ, **self.env))
+
+    def shot(self):
+        """The whole layout: (width, height, RGB bytes)."""
+        data = subprocess.run(["grim", "-t", "ppm", "-"], env=dict(os.environ, **self.env), capture_output=True,
+                              check=True).stdout
+        magic, width, height, depth, pixels = data.split(maxsplit=4)
+        return int(width), int(height), pixels
+
+    def pixels(self, *spots):
+        width, _, data = self.shot()
+        return [tuple(data[3 * (y * width + x):3 * (y * width + x) + 3]) for x, y in spots]
+
+    def pixel(self, x, y):
+        return self.pixels((x, y))[0]
+
+    def outputs(self):
+        return {o["name"]: o for o in json.loads(self.tool("swaymsg", "-t", "get_outputs"))}

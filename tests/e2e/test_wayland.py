@@ -1,0 +1,189 @@
+"""Native on Wayland: the assistant and its bubble as layer surfaces on a headless sway, where a person sees them,
+driven by the pointer and the keyboard; dialogs above everything; screens that change; quitting; keeping the
+session from going idle."""
+
+import os, signal, subprocess, time, unittest
+from harness import E2ETest, poll, wait
+from sway import Sway
+from update_server import UpdateServer, manifest
+
+AREA = (0, 28, 1280, 772)
+MAGENTA, TEAL, AMBER = (255, 0, 255), (20, 82, 92), (245, 173, 20)
+
+
+def close_to(pixel, colour, tolerance=40):
+    return all(abs(a - b) <= tolerance for a, b in zip(pixel, colour))
+
+
+def home(area):
+    x, y, w, h = area
+    return x + w - 136, y + h - 136
+
+
+class Wayland(E2ETest):
+    @classmethod
+    def setUpClass(cls):
+        cls.desktop = cls.enterClassContext(Sway())
+        cls.link = cls.desktop.link
+
+    def install(self, page=True, **kw):
+        install = super().install(page, **kw)
+        self.desktop.own(install.parent)
+        return install
+
+    def launch(self, install=None, env=None):
+        """Returns once the page is ready and the program has measured what the bar leaves of the output."""
+        app, readies = self.app(install, dict(G_MESSAGES_DEBUG="orvi-desktop", **env or {})), len(self.link.of("ready"))
+        app.env.update(XDG_RUNTIME_DIR=self.desktop.runtime,
+                       WAYLAND_DISPLAY=os.path.basename(self.desktop.env["WAYLAND_DISPLAY"]))
+        app.start(self.desktop.prefix + [app.install.binary])
+        self.link.wait_for("ready", count=readies + 1)
+        wait(lambda: "moved to 0,0 1280x772" in app.process.log(), 15, "the work area")
+        self.link.run("0")
+        return app
+
+    def seen(self, area=AREA):
+        """What a person sees: the page over the whole area ("expanded"), nowhere ("collapsed") or elsewhere, and
+        the bubble's top-left corner (by its amber ring) or None."""
+        width, height, data = self.desktop.shot()
+        at = lambda x, y: tuple(data[3 * (y * width + x):3 * (y * width + x) + 3])
+        x, y, w, h = area
+        page = [at(px, py) == MAGENTA for px in range(0, width, 16) for py in range(0, height, 16)]
+        corners = [at(cx, cy) == MAGENTA for cx in (x, x + w - 1) for cy in (y, y + h - 1)]
+        inside = sum(page) * 256 >= w * h * 0.98 and at(x, y - 1) != MAGENTA
+        view = "expanded" if all(corners) and inside else "collapsed" if not any(page) else "elsewhere"
+        teal = [(px, py) for py in range(0, height, 8) for px in range(0, width, 8) if close_to(at(px, py), TEAL, 6)]
+        if not teal:
+            return view, None
+        xs, ys = [p[0] for p in teal], [p[1] for p in teal]
+        ring = [(px, py) for py in range(max(0, min(ys) - 16), min(height, max(ys) + 16))
+                for px in range(max(0, min(xs) - 16), min(width, max(xs) + 16)) if close_to(at(px, py), AMBER)]
+        return view, (min(p[0] for p in ring), min(p[1] for p in ring))
+
+    def page_rect(self):
+        """Where the page shows: the bounds of its magenta."""
+        width, height, data = self.desktop.shot()
+        spots = [(x, y) for y in range(height) for x in range(0, width, 4) if data[3 * (y * width + x):3 * (y * width + x) + 3] == bytes(MAGENTA)]
+        return spots and (min(x for x, _ in spots), min(y for _, y in spots), max(x for x, _ in spots) + 4 - min(x for x, _ in spots), max(y for _, y in spots) + 1 - min(y for _, y in spots))
+
+    def drag(self, start, by):
+        p = self.desktop.input
+        p.move(*start)
+        p.button(True)
+        time.sleep(0.02)  # the program tells movements from the press by their time, in milliseconds
+        for step in range(1, 11):
+            p.move(start[0] + by[0] * step // 10, start[1] + by[1] * step // 10)
+            time.sleep(0.02)
+        p.button(False)
+
+    def settle(self, want, area=AREA, timeout=15):
+        self.assertEqual(poll(lambda: self.seen(area), lambda s: s == want, timeout), want)
+
+    def test_the_assistant_and_its_bubble_where_they_belong(self):
+        d, p = self.desktop, self.desktop.input
+        app = self.launch()
+        expanded, collapsed = ("expanded", None), ("collapsed", home(AREA))
+        self.settle(expanded)
+        for collapse, restore in [(lambda: self.link.post({"type": "minimize"}), lambda: p.click(1200, 720)),
+                                  (lambda: p.click(51, 44), lambda: p.key("Return")),  # the strip's minimise
+                                  (lambda: self.link.post({"type": "minimize"}), lambda: p.key("space")),
+                                  (lambda: self.link.post({"type": "minimize"}), lambda: p.key("n", control=True))]:
+            collapse()
+            self.settle(collapsed)
+            restore()
+            self.settle(expanded)
+        # A drag moves the bubble with the pointer and opens nothing when let go; the next collapse comes back there.
+        self.link.post({"type": "minimize"})
+        self.settle(collapsed)
+        resumes = len(self.link.of("resume"))
+        p.move(1200, 720)
+        p.button(True)
+        for step in range(1, 11):
+            p.move(1200 - 30 * step, 720 - 20 * step)
+            time.sleep(0.02)
+        p.button(False)
+        moved = ("collapsed", (home(AREA)[0] - 300, home(AREA)[1] - 200))
+        self.settle(moved)
+        time.sleep(1)
+        self.assertEqual((self.seen(), len(self.link.of("resume"))), (moved, resumes))
+        self.link.post({"type": "wake"})
+        self.settle(expanded)
+        self.link.post({"type": "minimize"})
+        self.settle(moved)
+
+
+    def test_the_user_moves_and_resizes_the_assistant_down_to_900_by_620(self):
+        self.launch()
+        for start, by, want in [((1276, 796), (-380, -150), (0, 28, 900, 622)),  # the bottom-right corner
+                                ((450, 44), (100, 50), (100, 78, 900, 622)),  # the title strip
+                                ((997, 697), (-50, -50), (100, 78, 900, 620)),  # the corner, past the minimum
+                                ((102, 400), (50, 0), (100, 78, 900, 620))]:  # the left edge, past the minimum
+            self.drag(start, by)
+            self.assertEqual(poll(self.page_rect, lambda r: r == want, 10), want)
+
+    def test_dialogs_come_above_everything_and_answer_to_the_keyboard(self):
+        server, p = self.enterContext(UpdateServer()), self.desktop.input
+        server.serve(manifest("1.4.2"))
+        for path, mode in [(server.dir, 0o755), (server.ca[0], 0o644)]:
+            os.chmod(path, mode)
+        app = self.launch(env=server.env())
+        self.link.post({"type": "minimize"})  # the alert comes 3 s after launch: collapsed, it is above the bubble
+        middle = lambda: self.desktop.pixel(640, 414)
+        dialog = lambda colour: not close_to(colour, MAGENTA, 20) and not close_to(colour, (63, 63, 63), 20)
+        for state, ask, key in [(("collapsed", home(AREA)), lambda: None, "Escape"),
+                                (("expanded", None), lambda: self.link.run(
+                                    "post({type: 'wake'}); navigator.mediaDevices.getUserMedia({audio: true, video: true}).then("
+                                    "s => report('capture', s.getTracks().length), e => report('capture', e.name))"),
+                                 "Return")]:
+            with self.subTest(key):
+                ask()
+                self.assertTrue(dialog(poll(middle, dialog, 15)), "a dialog in the middle of the output")
+                p.key(key)
+                self.settle(state)
+        self.assertEqual(self.link.wait_for("capture"), 2, "Return allows")
+
+    def test_every_way_of_quitting(self):
+        p = self.desktop.input
+        for way, quit in [("the close button", lambda app: p.click(21, 44)), ("Ctrl+Q", lambda app: p.key("q", True)),
+                          ("SIGTERM", lambda app: app.process.send_signal(signal.SIGTERM))]:
+            with self.subTest(way):
+                app = self.launch()
+                quit(app)
+                self.assertEqual(app.process.exit_status(5), 0)
+
+    def test_the_session_stays_awake_while_it_runs(self):
+        idle = os.path.join(self.desktop.dir, "idle")
+        swayidle = self.desktop.spawn("swayidle", ["swayidle", "-w", "timeout", "2", f"touch {idle}"])
+        self.addCleanup(swayidle.stop)
+        app = self.launch()
+        for collapse in (False, True):
+            self.link.post({"type": "minimize" if collapse else "wake"})
+            time.sleep(5)
+            self.assertFalse(os.path.exists(idle), f"idle while {'collapsed' if collapse else 'expanded'}")
+        self.desktop.input.key("q", True)
+        app.process.exit_status(5)
+        self.assertTrue(poll(lambda: os.path.exists(idle), bool, 10), "idle once it has quit")
+
+    def test_when_the_screens_change(self):
+        d = self.desktop
+        app = self.launch()
+        small = (0, 28, 1024, 740)
+        d.tool("swaymsg", "output", "HEADLESS-1", "mode", "1024x768")
+        self.settle(("expanded", None), small)
+        d.tool("swaymsg", "output", "HEADLESS-1", "mode", "1280x800")
+        self.settle(("expanded", None))
+        self.link.post({"type": "minimize"})
+        self.settle(("collapsed", home(AREA)))
+        d.tool("swaymsg", "output", "HEADLESS-1", "mode", "1024x768")
+        self.settle(("collapsed", home(small)), small)
+        # Back on the larger screen the bubble stays where it was put; another output leaves the assistant on its own.
+        d.tool("swaymsg", "output", "HEADLESS-1", "mode", "1280x800")
+        d.tool("swaymsg", "create_output")
+        self.link.post({"type": "wake"})
+        self.settle(("expanded", None))
+        self.link.post({"type": "minimize"})
+        self.settle(("collapsed", (home(small)[0], home(AREA)[1])))
+
+
+if __name__ == "__main__":
+    unittest.main()
