@@ -13,7 +13,7 @@ default_border none
 bar {
     position top
     height 28
-    status_command true
+    status_command sleep infinity
     colors {
         background #00c800
     }
