@@ -11,7 +11,8 @@ ITEMS = [("link", 40, 60, '<a href="{url}elsewhere">elsewhere</a>'),
          ("download", 40, 180, '<a id="saved" download="x.txt">download</a>'),
          ("attachment", 40, 240, '<a href="{url}attachment">attachment</a>'),
          ("file", 40, 300, '<input type="file">'), ("field", 40, 360, '<input value="some words">'),
-         ("text", 40, 420, '<p style="margin:0">some text</p>'), ("image", 40, 480, '<img width="60" height="60">')]
+         ("text", 40, 420, '<p style="margin:0">some text</p>'), ("image", 40, 480, '<img width="60" height="60">'),
+         ("page", 600, 600, "")]
 EDITING = {"Cut", "Copy", "Paste", "Delete", "Select All", "Insert Emoji", "Input Methods",
            "Insert Unicode Control Character", "Paste As Plain Text"}
 
@@ -44,7 +45,7 @@ class Visitor(E2ETest):
     def test_the_engines_ways_out_of_the_page_stay_closed(self):
         app, install = self.launch_with_items()
         d, windows, files = self.desktop, self.shown_windows(), self.files(install)
-        for name, button in [("link", 3), ("image", 3), ("text", 3), ("file", 1)]:
+        for name, button in [("page", 3), ("link", 3), ("image", 3), ("text", 3), ("file", 1)]:
             with self.subTest(name):
                 d.xdo("mousemove", *self.at(name), "click", button)
                 time.sleep(1)  # room for what should not come

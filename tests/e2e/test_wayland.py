@@ -2,13 +2,13 @@
 driven by the pointer and the keyboard; dialogs above everything; screens that change; quitting; keeping the
 session from going idle."""
 
-import os, signal, subprocess, time, unittest
+import os, signal, time, unittest
 from harness import E2ETest, poll, wait
 from sway import Sway
 from update_server import UpdateServer, manifest
 
 AREA = (0, 28, 1280, 772)
-MAGENTA, TEAL, AMBER = (255, 0, 255), (20, 82, 92), (245, 173, 20)
+MAGENTA, TEAL, AMBER, BEHIND = (255, 0, 255), (20, 82, 92), (245, 173, 20), (63, 63, 63)
 
 
 def close_to(pixel, colour, tolerance=40):
@@ -42,29 +42,26 @@ class Wayland(E2ETest):
         self.link.run("0")
         return app
 
-    def seen(self, area=AREA):
-        """What a person sees: the page over the whole area ("expanded"), nowhere ("collapsed") or elsewhere, and
-        the bubble's top-left corner (by its amber ring) or None."""
+    def seen(self):
+        """What a person sees: where the page shows (the bounds of its magenta, or None) and where the bubble is (the
+        top-left corner of its amber ring, or None)."""
         width, height, data = self.desktop.shot()
-        at = lambda x, y: tuple(data[3 * (y * width + x):3 * (y * width + x) + 3])
-        x, y, w, h = area
-        page = [at(px, py) == MAGENTA for px in range(0, width, 16) for py in range(0, height, 16)]
-        corners = [at(cx, cy) == MAGENTA for cx in (x, x + w - 1) for cy in (y, y + h - 1)]
-        inside = sum(page) * 256 >= w * h * 0.98 and at(x, y - 1) != MAGENTA
-        view = "expanded" if all(corners) and inside else "collapsed" if not any(page) else "elsewhere"
-        teal = [(px, py) for py in range(0, height, 8) for px in range(0, width, 8) if close_to(at(px, py), TEAL, 6)]
-        if not teal:
-            return view, None
-        xs, ys = [p[0] for p in teal], [p[1] for p in teal]
-        ring = [(px, py) for py in range(max(0, min(ys) - 16), min(height, max(ys) + 16))
-                for px in range(max(0, min(xs) - 16), min(width, max(xs) + 16)) if close_to(at(px, py), AMBER)]
-        return view, (min(p[0] for p in ring), min(p[1] for p in ring))
 
-    def page_rect(self):
-        """Where the page shows: the bounds of its magenta."""
-        width, height, data = self.desktop.shot()
-        spots = [(x, y) for y in range(height) for x in range(0, width, 4) if data[3 * (y * width + x):3 * (y * width + x) + 3] == bytes(MAGENTA)]
-        return spots and (min(x for x, _ in spots), min(y for _, y in spots), max(x for x, _ in spots) + 4 - min(x for x, _ in spots), max(y for _, y in spots) + 1 - min(y for _, y in spots))
+        def bounds(matches, step):
+            spots = [(x, y) for y in range(0, height, step) for x in range(0, width, step)
+                     if matches(data[3 * (y * width + x):3 * (y * width + x) + 3])]
+            if not spots:
+                return None
+            xs, ys = [x for x, _ in spots], [y for _, y in spots]  # then to the pixel
+            exact = [(x, y) for y in range(max(0, min(ys) - step), min(height, max(ys) + step))
+                     for x in range(max(0, min(xs) - step), min(width, max(xs) + step))
+                     if matches(data[3 * (y * width + x):3 * (y * width + x) + 3])]
+            x0, y0 = min(x for x, _ in exact), min(y for _, y in exact)
+            return x0, y0, max(x for x, _ in exact) + 1 - x0, max(y for _, y in exact) + 1 - y0
+
+        teal = bounds(lambda p: close_to(p, TEAL, 6), 8)
+        ring = teal and bounds(lambda p: close_to(p, AMBER), 2)
+        return bounds(lambda p: p == bytes(MAGENTA), 16), ring and ring[:2]
 
     def drag(self, start, by):
         p = self.desktop.input
@@ -76,13 +73,13 @@ class Wayland(E2ETest):
             time.sleep(0.02)
         p.button(False)
 
-    def settle(self, want, area=AREA, timeout=15):
-        self.assertEqual(poll(lambda: self.seen(area), lambda s: s == want, timeout), want)
+    def settle(self, want, timeout=15):
+        self.assertEqual(poll(self.seen, lambda s: s == want, timeout), want)
 
     def test_the_assistant_and_its_bubble_where_they_belong(self):
         d, p = self.desktop, self.desktop.input
         app = self.launch()
-        expanded, collapsed = ("expanded", None), ("collapsed", home(AREA))
+        expanded, collapsed = (AREA, None), (None, home(AREA))
         self.settle(expanded)
         for collapse, restore in [(lambda: self.link.post({"type": "minimize"}), lambda: p.click(1200, 720)),
                                   (lambda: p.click(51, 44), lambda: p.key("Return")),  # the strip's minimise
@@ -102,7 +99,7 @@ class Wayland(E2ETest):
             p.move(1200 - 30 * step, 720 - 20 * step)
             time.sleep(0.02)
         p.button(False)
-        moved = ("collapsed", (home(AREA)[0] - 300, home(AREA)[1] - 200))
+        moved = (None, (home(AREA)[0] - 300, home(AREA)[1] - 200))
         self.settle(moved)
         time.sleep(1)
         self.assertEqual((self.seen(), len(self.link.of("resume"))), (moved, resumes))
@@ -119,7 +116,7 @@ class Wayland(E2ETest):
                                 ((997, 697), (-50, -50), (100, 78, 900, 620)),  # the corner, past the minimum
                                 ((102, 400), (50, 0), (100, 78, 900, 620))]:  # the left edge, past the minimum
             self.drag(start, by)
-            self.assertEqual(poll(self.page_rect, lambda r: r == want, 10), want)
+            self.settle((want, None))
 
     def test_dialogs_come_above_everything_and_answer_to_the_keyboard(self):
         server, p = self.enterContext(UpdateServer()), self.desktop.input
@@ -129,9 +126,9 @@ class Wayland(E2ETest):
         app = self.launch(env=server.env())
         self.link.post({"type": "minimize"})  # the alert comes 3 s after launch: collapsed, it is above the bubble
         middle = lambda: self.desktop.pixel(640, 414)
-        dialog = lambda colour: not close_to(colour, MAGENTA, 20) and not close_to(colour, (63, 63, 63), 20)
-        for state, ask, key in [(("collapsed", home(AREA)), lambda: None, "Escape"),
-                                (("expanded", None), lambda: self.link.run(
+        dialog = lambda colour: not close_to(colour, MAGENTA, 20) and not close_to(colour, BEHIND, 20)
+        for state, ask, key in [((None, home(AREA)), lambda: None, "Escape"),
+                                ((AREA, None), lambda: self.link.run(
                                     "post({type: 'wake'}); navigator.mediaDevices.getUserMedia({audio: true, video: true}).then("
                                     "s => report('capture', s.getTracks().length), e => report('capture', e.name))"),
                                  "Return")]:
@@ -165,24 +162,24 @@ class Wayland(E2ETest):
         self.assertTrue(poll(lambda: os.path.exists(idle), bool, 10), "idle once it has quit")
 
     def test_when_the_screens_change(self):
-        d = self.desktop
-        app = self.launch()
-        small = (0, 28, 1024, 740)
-        d.tool("swaymsg", "output", "HEADLESS-1", "mode", "1024x768")
-        self.settle(("expanded", None), small)
-        d.tool("swaymsg", "output", "HEADLESS-1", "mode", "1280x800")
-        self.settle(("expanded", None))
+        d, small = self.desktop, (0, 28, 1024, 740)
+        self.launch()
+        mode = lambda size: d.tool("swaymsg", "output", "HEADLESS-1", "mode", size)
+        mode("1024x768")
+        self.settle((small, None))
+        mode("1280x800")
+        self.settle((AREA, None))
         self.link.post({"type": "minimize"})
-        self.settle(("collapsed", home(AREA)))
-        d.tool("swaymsg", "output", "HEADLESS-1", "mode", "1024x768")
-        self.settle(("collapsed", home(small)), small)
+        self.settle((None, home(AREA)))
+        mode("1024x768")
+        self.settle((None, home(small)))
         # Back on the larger screen the bubble stays where it was put; another output leaves the assistant on its own.
-        d.tool("swaymsg", "output", "HEADLESS-1", "mode", "1280x800")
+        mode("1280x800")
         d.tool("swaymsg", "create_output")
         self.link.post({"type": "wake"})
-        self.settle(("expanded", None))
+        self.settle((AREA, None))
         self.link.post({"type": "minimize"})
-        self.settle(("collapsed", (home(small)[0], home(AREA)[1])))
+        self.settle((None, (home(small)[0], home(AREA)[1])))
 
 
 if __name__ == "__main__":
