@@ -3,8 +3,8 @@
 its screen read through grim, the pointer and a keyboard driven through the virtual-input protocols and the outputs
 changed through swaymsg."""
 
-import contextlib, ctypes, glob, json, os, shutil, socket, struct, subprocess, tempfile, time
-from harness import E2ETest, PageLink, Proc, run, wait
+import ctypes, glob, os, shutil, socket, struct, subprocess, tempfile, time
+from harness import Desktop, PageLink, run, wait
 
 NOBODY = 65534
 CONFIG = """output HEADLESS-1 resolution 1280x800 position 0 0
@@ -121,18 +121,11 @@ class VirtualInput:
         time.sleep(0.1)
 
 
-class Sway(contextlib.ExitStack):
-    def __enter__(self):
-        super().__enter__()
-        try:
-            self._start()
-        except BaseException:
-            self.close()
-            raise
-        return self
+class Sway(Desktop):
+    """Runs what it starts as the desktop does (spawn, x), on the compositor."""
 
     def _start(self):
-        self.dir = tempfile.mkdtemp(prefix="orvi-sway-")
+        self.dir, self.env = tempfile.mkdtemp(prefix="orvi-sway-"), {}
         self.callback(shutil.rmtree, self.dir, True)
         runtime, home = f"{self.dir}/runtime", f"{self.dir}/home"
         for folder in (runtime, home):
@@ -141,34 +134,25 @@ class Sway(contextlib.ExitStack):
             f.write(CONFIG)
         self.own(self.dir)
         self.prefix = ["setpriv", f"--reuid={NOBODY}", f"--regid={NOBODY}", "--clear-groups"] if os.geteuid() == 0 else []
-        user = dict(PATH="/usr/bin:/bin", HOME=home, XDG_RUNTIME_DIR=runtime)
-        sway = Proc(self.prefix + ["sway", "-c", f"{self.dir}/config"], dict(user, WLR_BACKENDS="headless",
-                    WLR_RENDERER="pixman", WLR_LIBINPUT_NO_DEVICES="1"), f"{self.dir}/sway.log")
-        self.callback(sway.stop)
+        user = dict(HOME=home, XDG_RUNTIME_DIR=runtime)
+        self.spawn("sway", self.prefix + ["sway", "-c", f"{self.dir}/config"],
+                   dict(user, WLR_BACKENDS="headless", WLR_RENDERER="pixman", WLR_LIBINPUT_NO_DEVICES="1"))
         found = lambda pattern: ([p for p in glob.glob(f"{runtime}/{pattern}") if not p.endswith(".lock")] or [None])[0]
         self.runtime = runtime  # where the program's processes (and WebKit's sandbox) find the compositor
-        self.env = dict(WAYLAND_DISPLAY=wait(lambda: found("wayland-*"), what="sway"),
+        self.env.update(WAYLAND_DISPLAY=wait(lambda: found("wayland-*"), what="sway"),
                         SWAYSOCK=wait(lambda: found("sway-ipc.*"), what="sway's socket"))
         address, pid = run(*self.prefix, "dbus-daemon", "--session", "--fork", "--print-address=1", "--print-pid=1",
-                           env=user).split()
+                           env=dict(os.environ, **user)).split()
         self.callback(os.kill, int(pid), 15)
         self.env["DBUS_SESSION_BUS_ADDRESS"] = address
         self.link = self.enter_context(PageLink())
         self.input = VirtualInput(self.env["WAYLAND_DISPLAY"])
         wait(lambda: self.pixel(640, 14) == (0, 200, 0), 20, "the bar")
 
-    def spawn(self, name, args):
-        process = Proc(args, dict(os.environ, **self.env), os.path.join(self.dir, name + ".log"))
-        self.callback(process.stop)
-        return process
-
     def own(self, path):
         """Hands a folder of the test's to the session's user."""
         if os.geteuid() == 0:
             subprocess.run(["chown", "-R", f"{NOBODY}:{NOBODY}", path], check=True)
-
-    def tool(self, *args):
-        return run(*args, env=dict(os.environ, **self.env))
 
     def shot(self):
         """The whole layout: (width, height, RGB bytes)."""
@@ -183,6 +167,3 @@ class Sway(contextlib.ExitStack):
 
     def pixel(self, x, y):
         return self.pixels((x, y))[0]
-
-    def outputs(self):
-        return {o["name"]: o for o in json.loads(self.tool("swaymsg", "-t", "get_outputs"))}

@@ -164,7 +164,7 @@ class Wayland(E2ETest):
     def test_when_the_screens_change(self):
         d, small = self.desktop, (0, 28, 1024, 740)
         self.launch()
-        mode = lambda size: d.tool("swaymsg", "output", "HEADLESS-1", "mode", size)
+        mode = lambda size: d.x("swaymsg", "output", "HEADLESS-1", "mode", size)
         mode("1024x768")
         self.settle((small, None))
         mode("1280x800")
@@ -175,7 +175,7 @@ class Wayland(E2ETest):
         self.settle((None, home(small)))
         # Back on the larger screen the bubble stays where it was put; another output leaves the assistant on its own.
         mode("1280x800")
-        d.tool("swaymsg", "create_output")
+        d.x("swaymsg", "create_output")
         self.link.post({"type": "wake"})
         self.settle((AREA, None))
         self.link.post({"type": "minimize"})
