@@ -28,6 +28,11 @@ def nodes(a):
 d = Atspi.get_desktop(0)
 apps = [a for a in map(d.get_child_at_index, range(d.get_child_count())) if a and a.get_process_id() == int(sys.argv[1])]
 print(json.dumps([n for a in apps for n in nodes(a)]))"""
+# Run in a session of its own and no one's child, so that what ends the harness and its children (ctest's time-out)
+# spares it: once the harness's end of its stdin closes, however the harness ended, it ends every process whose
+# environment holds the desktop's mark $0 (dbus-daemon --fork is no child) and removes the desktop's folder $1.
+REAPER = ('cat >/dev/null; for i in $(seq 40); do pids=$(grep -lsxzF "$0" /proc/[0-9]*/environ | cut -d/ -f3); '
+          '[ "$pids" ] || break; kill -s $([ $i -le 30 ] && echo TERM || echo KILL) $pids; sleep 0.1; done; rm -rf "$1"')
 
 
 def poll(probe, ok=bool, timeout=20):
@@ -114,7 +119,12 @@ class Desktop(contextlib.ExitStack):
         return process
 
     def _start(self):
-        self.dir, self.env = tempfile.mkdtemp(prefix="orvi-e2e-"), {}
+        self.dir = tempfile.mkdtemp(prefix="orvi-e2e-")
+        self.env = dict(ORVI_E2E_DESKTOP=self.dir)  # the mark of everything started through spawn, x or env
+        reaper = subprocess.Popen(["setsid", "--fork", "sh", "-c", REAPER, f"ORVI_E2E_DESKTOP={self.dir}", self.dir],
+                                  stdin=subprocess.PIPE, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        reaper.wait()
+        self.callback(reaper.stdin.close)
         self.callback(shutil.rmtree, self.dir, True)
         read_end, write_end = os.pipe()
         if self.xorg:
@@ -142,8 +152,8 @@ class Desktop(contextlib.ExitStack):
         if self.compositor:
             self.spawn("xcompmgr", ["xcompmgr"])
         for variable in ("DBUS_SESSION_BUS_ADDRESS", "DBUS_SYSTEM_BUS_ADDRESS"):
-            self.env[variable], pid = run("dbus-daemon", f"--config-file={HERE}/session-bus.conf", "--fork", "--print-address=1",
-                                          "--print-pid=1").split()
+            self.env[variable], pid = self.x("dbus-daemon", f"--config-file={HERE}/session-bus.conf", "--fork",
+                                             "--print-address=1", "--print-pid=1").split()
             self.callback(os.kill, int(pid), signal.SIGTERM)
         self.bus, self.system_bus = self.env["DBUS_SESSION_BUS_ADDRESS"], self.env["DBUS_SYSTEM_BUS_ADDRESS"]
         # A green panel along the top, whose strut shrinks the work area.
@@ -163,7 +173,7 @@ class Desktop(contextlib.ExitStack):
         self.link = self.enter_context(PageLink())
 
     def x(self, *args):
-        """Runs an X client on this display."""
+        """Runs a program on this desktop, an X client on its display."""
         return run(*args, env=dict(os.environ, **self.env))
 
     def set_panel(self, height):
