@@ -166,7 +166,7 @@ def main():
                     recovered += 1
             if cycle in (1, args.cycles) or cycle % args.every == 0:
                 values = memory(pid)
-                if cycle % args.every == 0:
+                if cycle >= args.every:
                     at_cycle.append((cycle, values))
                 print(f"{cycle} cycles, {time.monotonic() - start:.0f} s, {recovered} recoveries: "
                       f"wrong end states {wrong}; {text(values)}", flush=True)
@@ -177,7 +177,7 @@ def main():
             print(f"{kind}: median {statistics.median(values):.1f} ms, "
                   f"p95 {values[int(0.95 * (len(values) - 1))]:.1f} ms over {len(values)}")
         print(f"private memory per 1,000 cycles after the first {args.every} "
-              f"(Theil-Sen over {len(at_cycle)} reports, [95 % interval]):")
+              f"(Theil-Sen over {len(at_cycle)} reports [95 % interval]):")
         for measure in ("program", "web", "tree"):
             points = [(n / 1000, v[measure]) for n, v in at_cycle]
             slope, low, high = theil_sen(points) or (None,) * 3
@@ -189,11 +189,12 @@ def main():
         settled = memory(pid)
         at_recovery.append((recovered, settled["program"]))
         warm = [(k, mib) for k, mib in at_recovery if k >= args.warm_recoveries]
-        if len(warm) < 2:
+        if len(warm) >= 2:
+            slope, low, high = theil_sen(warm)
+            print(f"program's private memory per recovery after the first {args.warm_recoveries} (Theil-Sen over "
+                  f"{len(warm)}): {slope:+.4f} MiB [{low:+.4f} {high:+.4f}]; {warm[0][1]:.1f} -> {warm[-1][1]:.1f} MiB")
+        elif args.recoveries:
             raise SystemExit("too few recoveries after the first ones; set more --recoveries")
-        slope, low, high = theil_sen(warm)
-        print(f"program's private memory per recovery after the first {args.warm_recoveries} (Theil-Sen over "
-              f"{len(warm)}): {slope:+.4f} MiB [{low:+.4f} {high:+.4f}]; {warm[0][1]:.1f} -> {warm[-1][1]:.1f} MiB")
         print(f"settled: {text(settled)}; wrong end states {wrong}, recoveries {recovered} of {args.recoveries}")
 
 
