@@ -28,9 +28,8 @@ def nodes(a):
 d = Atspi.get_desktop(0)
 apps = [a for a in map(d.get_child_at_index, range(d.get_child_count())) if a and a.get_process_id() == int(sys.argv[1])]
 print(json.dumps([n for a in apps for n in nodes(a)]))"""
-# Run in a session of its own and no one's child, so that what ends the harness and its children (ctest's time-out)
-# spares it: once the harness's end of its stdin closes, however the harness ended, it ends every process whose
-# environment holds the desktop's mark $0 (dbus-daemon --fork is no child) and removes the desktop's folder $1.
+# Once the harness's end of its stdin closes, however the harness ended, ends each process whose environment holds the
+# desktop's mark $0 (dbus-daemon --fork is no child) and removes its folder $1. No one's child: ctest's time-out spares it.
 REAPER = ('cat >/dev/null; for i in $(seq 40); do pids=$(grep -lsxzF "$0" /proc/[0-9]*/environ | cut -d/ -f3); '
           '[ "$pids" ] || break; kill -s $([ $i -le 30 ] && echo TERM || echo KILL) $pids; sleep 0.1; done; rm -rf "$1"')
 

@@ -234,8 +234,7 @@ bus = lambda address: harness.dbus_call(address, 'org.freedesktop.DBus', '/org/f
 print(d.env['DISPLAY'], app.process.pid, bus(d.bus), bus(d.system_bus), flush=True); time.sleep(120)"""
 
     def test_a_module_ended_mid_run_leaves_nothing_running(self):
-        """Killed as by ctest's time-out, or sent SIGTERM: its X server, window manager, buses, accessibility bus, the
-        program and its web processes end with it."""
+        """Killed (as by ctest's time-out) or sent SIGTERM, it leaves nothing it started running: X, buses, program."""
         for sig in (signal.SIGKILL, signal.SIGTERM):
             with self.subTest(sig), subprocess.Popen(["/usr/bin/python3", "-c", self.MODULE], stdout=subprocess.PIPE,
                                                      cwd=os.path.dirname(__file__)) as module:
