@@ -45,7 +45,8 @@ def theil_sen(points):
     slopes = sorted((y2 - y1) / (x2 - x1) for (x1, y1), (x2, y2) in itertools.combinations(points, 2) if x2 != x1)
     if not slopes:
         return None
-    n, half = len(points), 1.96 * math.sqrt(len(points) * (len(points) - 1) * (2 * len(points) + 5) / 18) / 2
+    n = len(points)
+    half = 1.96 * math.sqrt(n * (n - 1) * (2 * n + 5) / 18) / 2  # ranks from the median to either bound
     low, high = max(0, int(len(slopes) / 2 - half)), min(len(slopes) - 1, int(len(slopes) / 2 + half))
     return statistics.median(slopes), slopes[low], slopes[high]
 
