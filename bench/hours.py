@@ -60,7 +60,7 @@ class Run:
         self.desktop = stack.enter_context(harness.Desktop())
         marker = ('<script>addEventListener("load",function(){new Image().src='
                   f'"{self.desktop.link.page_url}loaded?{name}"}})</script>')
-        install = harness.Install(page.replace("</head>", marker + "</head>"))
+        install = harness.Install(page.replace("</head>", marker + "</head>"), within=self.desktop.dir)
         stack.callback(shutil.rmtree, install.parent, True)
         self.app = harness.App(self.desktop, install, None)
         self.argv = argv and argv + [f"{install.resources}/index.html"]

@@ -26,7 +26,7 @@ def idle_share(desktop, args, program, page, who):
     """The share of one core the program's tree used over the measured time."""
     marker = ('<script>addEventListener("load",function(){new Image().src='
               f'"{desktop.link.page_url}loaded?{who}"}})</script>')
-    install, proc = harness.Install(page.replace("</head>", marker + "</head>")), None
+    install, proc = harness.Install(page.replace("</head>", marker + "</head>"), within=desktop.dir), None
     address, bus = desktop.x("dbus-daemon", f"--config-file={harness.HERE}/session-bus.conf", "--fork",
                                   "--print-address=1", "--print-pid=1").split()
     try:

@@ -104,7 +104,8 @@ class Bench:
     def run(self, program, who):
         marker = ('<script>addEventListener("load",function(){new Image().src='
                   f'"{self.desktop.link.page_url}loaded?{who}"}})</script>')
-        install, proc = harness.Install(self.page.replace("</head>", marker + "</head>")), None
+        install, proc = harness.Install(self.page.replace("</head>", marker + "</head>"),
+                                       within=self.desktop.dir), None
         address, bus = self.desktop.x("dbus-daemon", f"--config-file={harness.HERE}/session-bus.conf", "--fork",
                                       "--print-address=1", "--print-pid=1").split()
         try:

@@ -105,7 +105,7 @@ def main():
     if len(due) < args.recoveries or 0 in due:
         raise SystemExit("more recoveries than cycles")
     with Desktop(compositor=True) as desktop:
-        install = Install(desktop.link.page)
+        install = Install(desktop.link.page, within=desktop.dir)
         app = App(desktop, install, None)
         app.start().wait_window()
         desktop.link.wait_for("ready")

@@ -361,10 +361,10 @@ class PageLink(http.server.ThreadingHTTPServer):
 class Install:
     """<root>/bin/orvi-desktop with its bundle beside it (index.html only if
     page is given), a home and XDG folders of its own, and system data with
-    what GTK draws with and no applications."""
+    what GTK draws with and no applications; in a desktop's folder (within), it goes with the desktop."""
 
-    def __init__(self, page, folder=""):
-        self.page, self.parent = page, tempfile.mkdtemp(prefix="orvi-e2e-install-")
+    def __init__(self, page, folder="", within=None):
+        self.page, self.parent = page, tempfile.mkdtemp(prefix="orvi-e2e-install-", dir=within)
         self.root = os.path.join(self.parent, folder)
         self.binary, self.resources = f"{self.root}/bin/orvi-desktop", f"{self.root}/bin/{BUNDLE}/Resources"
         os.makedirs(self.resources)
@@ -475,7 +475,7 @@ class E2ETest(unittest.TestCase):
 
     def install(self, page=True, **kw):
         """An install with the test page (page=True), the given page, or none (None)."""
-        install = Install(self.link.page if page is True else page, **kw)
+        install = Install(self.link.page if page is True else page, within=self.desktop.dir, **kw)
         self.addCleanup(shutil.rmtree, install.parent, True)
         return install
 

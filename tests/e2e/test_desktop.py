@@ -228,7 +228,7 @@ def living():
 
 class Ended(unittest.TestCase):
     MODULE = """import harness, time; from gi.repository import GLib; d = harness.Desktop().__enter__()
-app = harness.App(d, harness.Install(d.link.page), None).start().wait_window(); d.link.wait_for('ready')
+app = harness.App(d, harness.Install(d.link.page, within=d.dir), None).start().wait_window(); d.link.wait_for('ready')
 bus = lambda address: harness.dbus_call(address, 'org.freedesktop.DBus', '/org/freedesktop/DBus',
     'org.freedesktop.DBus.GetConnectionUnixProcessID', GLib.Variant('(s)', ('org.freedesktop.DBus',)))[0]
 print(d.env['DISPLAY'], app.process.pid, bus(d.bus), bus(d.system_bus), flush=True); time.sleep(120)"""
