@@ -26,9 +26,9 @@ def idle_share(desktop, args, program, page, who):
     """The share of one core the program's tree used over the measured time."""
     marker = ('<script>addEventListener("load",function(){new Image().src='
               f'"{desktop.link.page_url}loaded?{who}"}})</script>')
-    install, proc = harness.Install(page.replace("</head>", marker + "</head>")), None
-    address, bus = harness.run("dbus-daemon", f"--config-file={desktop.dir}/bus.conf", "--fork",
-                               "--print-address=1", "--print-pid=1").split()
+    install, proc = harness.Install(page.replace("</head>", marker + "</head>"), within=desktop.dir), None
+    address, bus = desktop.x("dbus-daemon", f"--config-file={harness.HERE}/session-bus.conf", "--fork",
+                                  "--print-address=1", "--print-pid=1").split()
     try:
         app = harness.App(desktop, install, dict(DBUS_SESSION_BUS_ADDRESS=address,
                                                  DBUS_SYSTEM_BUS_ADDRESS=f"unix:path={install.root}/none"))

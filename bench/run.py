@@ -104,9 +104,10 @@ class Bench:
     def run(self, program, who):
         marker = ('<script>addEventListener("load",function(){new Image().src='
                   f'"{self.desktop.link.page_url}loaded?{who}"}})</script>')
-        install, proc = harness.Install(self.page.replace("</head>", marker + "</head>")), None
-        address, bus = harness.run("dbus-daemon", f"--config-file={self.desktop.dir}/bus.conf", "--fork",
-                                   "--print-address=1", "--print-pid=1").split()
+        install, proc = harness.Install(self.page.replace("</head>", marker + "</head>"),
+                                       within=self.desktop.dir), None
+        address, bus = self.desktop.x("dbus-daemon", f"--config-file={harness.HERE}/session-bus.conf", "--fork",
+                                      "--print-address=1", "--print-pid=1").split()
         try:
             # No system bus: nothing reaches the machine's logind, for either program.
             app = harness.App(self.desktop, install, dict(DBUS_SESSION_BUS_ADDRESS=address,

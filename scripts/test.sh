@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: the unit tests under
 # AddressSanitizer and UndefinedBehaviorSanitizer, the fuzzers for about a
-# minute each from their seed corpora, lintian on the Debian package, then the
-# unit and end-to-end tests of the development build. The end-to-end tests start and
-# stop their own virtual displays, window manager, buses and servers.
+# minute each from their seed corpora, lintian on the Debian package, the
+# unit and end-to-end tests of the development build, then every benchmark
+# once, briefly, on the release build. The end-to-end tests and the benchmarks
+# start and stop their own virtual displays, window manager, buses and servers.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -28,3 +29,8 @@ export ORVI_E2E_PACKAGE
 cmake --preset dev >/dev/null
 cmake --build --preset dev
 ctest --preset dev
+
+# Every benchmark in a short run (about a minute in all): each must run and
+# print its figures, whatever they are. Timings are judged only by hand.
+make -C bench
+/usr/bin/python3 bench/smoke.py

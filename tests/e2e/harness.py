@@ -28,6 +28,10 @@ def nodes(a):
 d = Atspi.get_desktop(0)
 apps = [a for a in map(d.get_child_at_index, range(d.get_child_count())) if a and a.get_process_id() == int(sys.argv[1])]
 print(json.dumps([n for a in apps for n in nodes(a)]))"""
+# Once the harness's end of its stdin closes, however the harness ended, ends each process whose environment holds the
+# desktop's mark $0 (dbus-daemon --fork is no child) and removes its folder $1. No one's child: ctest's time-out spares it.
+REAPER = ('cat >/dev/null; for i in $(seq 40); do pids=$(grep -lsxzF "$0" /proc/[0-9]*/environ | cut -d/ -f3); '
+          '[ "$pids" ] || break; kill -s $([ $i -le 30 ] && echo TERM || echo KILL) $pids; sleep 0.1; done; rm -rf "$1"')
 
 
 def poll(probe, ok=bool, timeout=20):
@@ -114,7 +118,12 @@ class Desktop(contextlib.ExitStack):
         return process
 
     def _start(self):
-        self.dir, self.env = tempfile.mkdtemp(prefix="orvi-e2e-"), {}
+        self.dir = tempfile.mkdtemp(prefix="orvi-e2e-")
+        self.env = dict(ORVI_E2E_DESKTOP=self.dir)  # the mark of everything started through spawn, x or env
+        reaper = subprocess.Popen(["setsid", "--fork", "sh", "-c", REAPER, f"ORVI_E2E_DESKTOP={self.dir}", self.dir],
+                                  stdin=subprocess.PIPE, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        reaper.wait()
+        self.callback(reaper.stdin.close)
         self.callback(shutil.rmtree, self.dir, True)
         read_end, write_end = os.pipe()
         if self.xorg:
@@ -143,8 +152,8 @@ class Desktop(contextlib.ExitStack):
         if self.compositor:
             self.spawn("xcompmgr", ["xcompmgr"])
         for variable in ("DBUS_SESSION_BUS_ADDRESS", "DBUS_SYSTEM_BUS_ADDRESS"):
-            self.env[variable], pid = run("dbus-daemon", f"--config-file={HERE}/session-bus.conf", "--fork", "--print-address=1",
-                                          "--print-pid=1").split()
+            self.env[variable], pid = self.x("dbus-daemon", f"--config-file={HERE}/session-bus.conf", "--fork",
+                                             "--print-address=1", "--print-pid=1").split()
             self.callback(os.kill, int(pid), signal.SIGTERM)
         self.bus, self.system_bus = self.env["DBUS_SESSION_BUS_ADDRESS"], self.env["DBUS_SYSTEM_BUS_ADDRESS"]
         # A green panel along the top, whose strut shrinks the work area.
@@ -165,7 +174,7 @@ class Desktop(contextlib.ExitStack):
         self.link = self.enter_context(PageLink())
 
     def x(self, *args):
-        """Runs an X client on this display."""
+        """Runs a program on this desktop, an X client on its display."""
         return run(*args, env=dict(os.environ, **self.env))
 
     def set_panel(self, height):
@@ -357,10 +366,10 @@ class PageLink(http.server.ThreadingHTTPServer):
 class Install:
     """<root>/bin/orvi-desktop with its bundle beside it (index.html only if
     page is given), a home and XDG folders of its own, and system data with
-    what GTK draws with and no applications."""
+    what GTK draws with and no applications; in a desktop's folder (within), it goes with the desktop."""
 
-    def __init__(self, page, folder=""):
-        self.page, self.parent = page, tempfile.mkdtemp(prefix="orvi-e2e-install-")
+    def __init__(self, page, folder="", within=None):
+        self.page, self.parent = page, tempfile.mkdtemp(prefix="orvi-e2e-install-", dir=within)
         self.root = os.path.join(self.parent, folder)
         self.binary, self.resources = f"{self.root}/bin/orvi-desktop", f"{self.root}/bin/{BUNDLE}/Resources"
         os.makedirs(self.resources)
@@ -472,7 +481,7 @@ class E2ETest(unittest.TestCase):
 
     def install(self, page=True, **kw):
         """An install with the test page (page=True), the given page, or none (None)."""
-        install = Install(self.link.page if page is True else page, **kw)
+        install = Install(self.link.page if page is True else page, within=self.desktop.dir, **kw)
         self.addCleanup(shutil.rmtree, install.parent, True)
         return install
 

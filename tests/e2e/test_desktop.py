@@ -216,5 +216,36 @@ class Installing(E2ETest):
                          ([], []), "no window, no file")
 
 
+def living():
+    """{pid: (parent, environment)} of every process that has not ended."""
+    found = {}
+    for pid in filter(str.isdigit, os.listdir("/proc")):
+        with contextlib.suppress(OSError), open(f"/proc/{pid}/stat") as stat, open(f"/proc/{pid}/environ", "rb") as env:
+            state, parent = stat.read().rsplit(")", 1)[1].split()[:2]
+            found.update({int(pid): (int(parent), env.read().split(b"\0"))} if state != "Z" else {})
+    return found
+
+
+class Ended(unittest.TestCase):
+    MODULE = """import harness, time; from gi.repository import GLib; d = harness.Desktop().__enter__()
+app = harness.App(d, harness.Install(d.link.page, within=d.dir), None).start().wait_window(); d.link.wait_for('ready')
+bus = lambda address: harness.dbus_call(address, 'org.freedesktop.DBus', '/org/freedesktop/DBus',
+    'org.freedesktop.DBus.GetConnectionUnixProcessID', GLib.Variant('(s)', ('org.freedesktop.DBus',)))[0]
+print(d.env['DISPLAY'], app.process.pid, bus(d.bus), bus(d.system_bus), flush=True); time.sleep(120)"""
+
+    def test_a_module_ended_mid_run_leaves_nothing_running(self):
+        """Killed (as by ctest's time-out) or sent SIGTERM, it leaves nothing it started running: X, buses, program."""
+        for sig in (signal.SIGKILL, signal.SIGTERM):
+            with self.subTest(sig), subprocess.Popen(["/usr/bin/python3", "-c", self.MODULE], stdout=subprocess.PIPE,
+                                                     cwd=os.path.dirname(__file__)) as module:
+                display, *named = module.stdout.readline().split()  # the program and both buses
+                ours = {p for p, (parent, env) in living().items() if parent == module.pid or b"DISPLAY=" + display in env}
+                module.send_signal(sig)
+                self.assertLessEqual(set(map(int, named)), ours)
+                left = poll(lambda: ours & living().keys(), lambda left: not left, 20)
+                subprocess.run(["kill", "-9", *map(str, left)], capture_output=True)  # for the next run's sake
+                self.assertEqual(left, set())
+
+
 if __name__ == "__main__":
     unittest.main()
