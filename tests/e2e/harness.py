@@ -117,14 +117,18 @@ class Desktop(contextlib.ExitStack):
         self.callback(process.stop)
         return process
 
-    def _start(self):
-        self.dir = tempfile.mkdtemp(prefix="orvi-e2e-")
+    def _begin(self, prefix):
+        """The desktop's folder, and the reaper of everything it starts."""
+        self.dir = tempfile.mkdtemp(prefix=prefix)
         self.env = dict(ORVI_E2E_DESKTOP=self.dir)  # the mark of everything started through spawn, x or env
         reaper = subprocess.Popen(["setsid", "--fork", "sh", "-c", REAPER, f"ORVI_E2E_DESKTOP={self.dir}", self.dir],
                                   stdin=subprocess.PIPE, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         reaper.wait()
         self.callback(reaper.stdin.close)
         self.callback(shutil.rmtree, self.dir, True)
+
+    def _start(self):
+        self._begin("orvi-e2e-")
         read_end, write_end = os.pipe()
         if self.xorg:
             os.makedirs(empty := os.path.join(self.dir, "xorg.conf.d"))

@@ -3,7 +3,7 @@
 its screen read through grim, the pointer and a keyboard driven through the virtual-input protocols and the outputs
 changed through swaymsg."""
 
-import ctypes, glob, os, shutil, socket, struct, subprocess, tempfile, time
+import ctypes, glob, os, socket, struct, subprocess, time
 from harness import Desktop, PageLink, run, wait
 
 NOBODY = 65534
@@ -125,8 +125,7 @@ class Sway(Desktop):
     """Runs what it starts as the desktop does (spawn, x), on the compositor."""
 
     def _start(self):
-        self.dir, self.env = tempfile.mkdtemp(prefix="orvi-sway-"), {}
-        self.callback(shutil.rmtree, self.dir, True)
+        self._begin("orvi-sway-")
         runtime, home = f"{self.dir}/runtime", f"{self.dir}/home"
         for folder in (runtime, home):
             os.makedirs(folder, mode=0o700)
@@ -142,7 +141,7 @@ class Sway(Desktop):
         self.env.update(WAYLAND_DISPLAY=wait(lambda: found("wayland-*"), what="sway"),
                         SWAYSOCK=wait(lambda: found("sway-ipc.*"), what="sway's socket"))
         address, pid = run(*self.prefix, "dbus-daemon", "--session", "--fork", "--print-address=1", "--print-pid=1",
-                           env=dict(os.environ, **user)).split()
+                           env=dict(os.environ, **self.env, **user)).split()
         self.callback(os.kill, int(pid), 15)
         self.env["DBUS_SESSION_BUS_ADDRESS"] = address
         self.link = self.enter_context(PageLink())
