@@ -62,7 +62,11 @@ void OrviWindowController::loadInterface()
         std::string(PageContract::interfacePageExtension));
     auto pageBytes = pagePath ? fileSystem.readFile(*pagePath) : std::nullopt;
     if (!pageBytes || !isValidUTF8(*pageBytes)) {
-        webView->loadHTMLString(std::string(PageContract::fallbackPage), std::nullopt);
+        webView->loadHTMLString(std::string(PageContract::fallbackPageOpening)
+                + m_platform.localization().localizedString(
+                    UIText("Orvi interface is unavailable."))
+                + std::string(PageContract::fallbackPageClosing),
+            std::nullopt);
         return;
     }
     std::string page(pageBytes->begin(), pageBytes->end());
