@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: the unit tests under
 # AddressSanitizer and UndefinedBehaviorSanitizer, the fuzzers for about a
-# minute each from their seed corpora, lintian on the Debian package, then the
-# unit and end-to-end tests of the development build. The end-to-end tests start and
+# minute each from their seed corpora, lintian on the Debian package, the
+# translations, then the unit and end-to-end tests of the development build. The end-to-end tests start and
 # stop their own virtual displays, window manager, buses and servers.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -27,4 +27,12 @@ export ORVI_E2E_PACKAGE
 
 cmake --preset dev >/dev/null
 cmake --build --preset dev
+
+# Every catalogue is well formed, keeps the placeholders of the English, and
+# translates every text of the template the build drew from the sources.
+for catalogue in po/*.po; do
+    msgfmt --check --output-file=/dev/null "$catalogue"
+    msgcmp "$catalogue" build/dev/po/orvi-desktop.pot
+done
+
 ctest --preset dev
