@@ -106,8 +106,10 @@ TEST_F(AppTest, EveryTextItShowsIsAskedForInTheUsersLanguage)
     auto& names = platform.windows.at(0)->names;
     std::vector<std::string> shown { menu.at(0).title, menu.at(1).title, menu.at(3).title,
         names.close, names.minimize, names.menu, platform.buttons.at(0)->title,
-        platform.buttons.at(0)->toolTip, line.summary, line.versionHelp, line.options.at(0).help,
-        line.options.at(1).help, line.description, line.refusedValue, line.tryHelp };
+        platform.buttons.at(0)->toolTip, line.summary, line.versionHelp, line.description,
+        line.refusedValue, line.tryHelp };
+    for (auto& option : line.options)
+        shown.push_back(option.help);
     for (int type = 0; type <= int(MediaCaptureType::other); ++type) {
         auto prompt = controller.mediaCapturePrompt(MediaCaptureType(type));
         shown.insert(shown.end(), { prompt.question, prompt.allow, prompt.deny });
