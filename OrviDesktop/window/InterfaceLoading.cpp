@@ -64,6 +64,8 @@ void OrviWindowController::loadInterface()
     if (!pageBytes || !isValidUTF8(*pageBytes)) {
         webView->loadHTMLString(std::string(PageContract::fallbackPageOpening)
                 + m_platform.localization().localizedString(
+                    // Translators: a page of its own, laid out left to right; a
+                    // right-to-left language wraps it in U+2067 ... U+2069.
                     UIText("Orvi interface is unavailable."))
                 + std::string(PageContract::fallbackPageClosing),
             std::nullopt);
