@@ -2,9 +2,10 @@
 # Builds everything and runs every test: the unit tests under
 # AddressSanitizer and UndefinedBehaviorSanitizer, the fuzzers for about a
 # minute each from their seed corpora, lintian on the Debian package, the
-# unit and end-to-end tests of the development build, then every benchmark
-# once, briefly, on the release build. The end-to-end tests and the benchmarks
-# start and stop their own virtual displays, window manager, buses and servers.
+# translations, then the unit and end-to-end tests of the development build,
+# then every benchmark once, briefly, on the release build. The end-to-end
+# tests and the benchmarks start and stop their own virtual displays, window
+# manager, buses and servers.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -28,6 +29,14 @@ export ORVI_E2E_PACKAGE
 
 cmake --preset dev >/dev/null
 cmake --build --preset dev
+
+# Every catalogue is well formed, keeps the placeholders of the English, and
+# translates every text of the template the build drew from the sources.
+for catalogue in po/*.po; do
+    msgfmt --check --output-file=/dev/null "$catalogue"
+    msgcmp "$catalogue" build/dev/po/orvi-desktop.pot
+done
+
 ctest --preset dev
 
 # Every benchmark in a short run (about a minute in all): each must run and

@@ -17,8 +17,9 @@ namespace {
 constexpr uint64_t kioskActivityOptions
     = ActivityOptions::userInitiated | ActivityOptions::idleDisplaySleepDisabled;
 static_assert(kioskActivityOptions == 0x10000FFFFFFULL);
-constexpr const char* kioskActivityReason
-    = "Keep the Orvi public assistant ready for voice requests";
+// The session shows it to whoever asks what keeps the machine awake.
+constexpr auto kioskActivityReason
+    = UIText("Keep the Orvi public assistant ready for voice requests");
 constexpr double launchUpdateCheckDelay = 3.0;
 
 } // namespace
@@ -38,8 +39,8 @@ void AppDelegate::applicationDidFinishLaunching()
     m_platform.application().setActivationPolicy(ActivationPolicy::regular);
     configureMenu();
     installLaunchAgent();
-    kioskActivity
-        = m_platform.processInfo().beginActivity(kioskActivityOptions, kioskActivityReason);
+    kioskActivity = m_platform.processInfo().beginActivity(
+        kioskActivityOptions, m_platform.localization().localizedString(kioskActivityReason));
     uint64_t memoryLimit = m_memoryLimit.value_or(
         OrviWindowController::memoryLimitFor(m_platform.processInfo().physicalMemory()));
     orviController
@@ -110,14 +111,17 @@ void AppDelegate::checkForUpdatesFromMenu()
 // updates on request, quit. The shortcuts use the platform's command key.
 void AppDelegate::configureMenu()
 {
+    auto& localization = m_platform.localization();
     std::vector<MenuItem> applicationMenu;
     applicationMenu.push_back(MenuItem::command(
-        "Show Orvi", [this] { showOrvi(); }, "n"));
+        localization.localizedString(UIText("Show Orvi")), [this] { showOrvi(); }, "n"));
     applicationMenu.push_back(
-        MenuItem::command("Check for Updates...", [this] { checkForUpdatesFromMenu(); }));
+        MenuItem::command(localization.localizedString(UIText("Check for Updates...")),
+            [this] { checkForUpdatesFromMenu(); }));
     applicationMenu.push_back(MenuItem::separator());
     applicationMenu.push_back(MenuItem::command(
-        "Quit Orvi Desktop", [this] { m_platform.application().terminate(); }, "q"));
+        localization.localizedString(UIText("Quit Orvi Desktop")),
+        [this] { m_platform.application().terminate(); }, "q"));
 
     Menu mainMenu;
     mainMenu.items.push_back(MenuItem::withSubmenu("", std::move(applicationMenu)));
@@ -156,16 +160,21 @@ std::string AppDelegate::updateEndpointURL()
     return "https://" + host + UpdateCheck::endpointPath;
 }
 
+// The version line is the program's name and version, the same in every
+// language, and the value's name is the unit's.
 CommandLine AppDelegate::commandLine()
 {
+    auto& localization = m_platform.localization();
     CommandLine line;
-    line.summary = "Shows the Orvi public assistant over the screen, keeps the machine awake\n"
-                   "and starts at every login. A second launch brings the running assistant back.";
+    line.summary = localization.localizedString(
+        UIText("Shows the Orvi public assistant over the screen, keeps the machine awake\n"
+               "and starts at every login. A second launch brings the running assistant back."));
     line.version = std::string("Orvi Desktop ") + ORVI_VERSION;
-    line.versionHelp = "Show the version and exit";
+    line.versionHelp = localization.localizedString(UIText("Show the version and exit"));
     line.options.push_back({ "memory-limit", "MIB",
-        "Most memory the page's process may keep, in MiB (0: the engine's own limit); by default "
-        "a quarter of the machine's memory, from 1024 to 4096",
+        localization.localizedString(
+            UIText("Most memory the page's process may keep, in MiB (0: the engine's own limit); "
+                   "by default a quarter of the machine's memory, from 1024 to 4096")),
         [this](const std::string& value) {
             // Digits only, and no more than a machine could have.
             if (value.empty() || value.size() > 9
@@ -175,8 +184,9 @@ CommandLine AppDelegate::commandLine()
             return true;
         } });
     line.options.push_back({ "return-home-after", "MINUTES",
-        "Show the interface again once the station has stayed this long on another page with "
-        "nobody using it (0: never); by default 5",
+        localization.localizedString(
+            UIText("Show the interface again once the station has stayed this long on another "
+                   "page with nobody using it (0: never); by default 5")),
         [this](const std::string& value) {
             // A number of minutes, a fraction allowed, and no more than years.
             double minutes = 0;
@@ -189,13 +199,19 @@ CommandLine AppDelegate::commandLine()
             return true;
         } });
     line.options.push_back({ "verbose", "",
-        "Log what happens (page recoveries, returns to the interface, the sandbox, screen "
-        "changes, update checks) on standard error or in the journal",
+        localization.localizedString(
+            UIText("Log what happens (page recoveries, returns to the interface, the sandbox, "
+                   "screen changes, update checks) on standard error or in the journal")),
         [this](const std::string&) {
             m_platform.eventLog().setVerbose(true);
             return true;
         } });
-    line.description = "See orvi-desktop(1) for running it as a station.";
+    line.description
+        = localization.localizedString(UIText("See orvi-desktop(1) for running it as a station."));
+    // Translators: the value given, then the option's name ("--memory-limit").
+    line.refusedValue = localization.localizedString(UIText("Cannot use '%s' for %s"));
+    // Translators: %s is the program's command, "orvi-desktop".
+    line.tryHelp = localization.localizedString(UIText("Try '%s --help' for more information."));
     return line;
 }
 

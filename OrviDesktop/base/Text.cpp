@@ -22,4 +22,12 @@ std::string folderOf(const std::string& path)
     return slash ? path.substr(0, slash) : "/";
 }
 
+std::string replacingPlaceholder(std::string_view text, std::string_view value)
+{
+    std::string result(text);
+    if (auto at = result.find("%s"); at != std::string::npos)
+        result.replace(at, 2, value);
+    return result;
+}
+
 } // namespace orvi

@@ -15,4 +15,8 @@ bool isValidUTF8(const Bytes&);
 // for a file at the root, and nothing for a bare name.
 std::string folderOf(const std::string& path);
 
+// The text with its first "%s" replaced by the value: a translated text put
+// together with what it speaks of. The value is not looked into.
+std::string replacingPlaceholder(std::string_view text, std::string_view value);
+
 } // namespace orvi

@@ -36,6 +36,11 @@ struct CommandLine {
     std::vector<CommandLineOption> options;
     // Below the options in --help.
     std::string description;
+    // On standard error for an option's refused value, with the value and
+    // the option's name in the places of its two "%s"; and below any error,
+    // with the program's name in the place of its "%s".
+    std::string refusedValue;
+    std::string tryHelp;
 };
 
 // What the application object reports to the program. All calls arrive on

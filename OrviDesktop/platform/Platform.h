@@ -6,6 +6,7 @@
 #include "platform/EventLog.h"
 #include "platform/FileSystem.h"
 #include "platform/Geometry.h"
+#include "platform/Localization.h"
 #include "platform/MainBundle.h"
 #include "platform/MainQueue.h"
 #include "platform/ProcessInfo.h"
@@ -41,6 +42,7 @@ public:
     virtual URLSession& urlSession() = 0;
     virtual EventLog& eventLog() = 0;
     virtual Supervisor& supervisor() = 0;
+    virtual const Localization& localization() = 0;
 
     // A window of the given style (WindowStyle bits) whose content area is
     // `contentRect`; not yet on screen.

@@ -1,5 +1,6 @@
 #include "update/UpdateCheck.h"
 
+#include "base/Text.h"
 #include "base/URL.h"
 #include "update/VersionComparison.h"
 
@@ -46,8 +47,11 @@ void UpdateCheck::start(Platform& platform, const std::string& endpointURL, bool
         });
 }
 
+// The versions and the notes stay as written; the words around them are the
+// user's.
 void UpdateCheck::finish(Platform& platform, const Result& result)
 {
+    auto& localization = platform.localization();
     bool newer = isVersionNewer(result.manifestVersion, result.runningVersion);
     note(platform.eventLog(), newer ? "newer" : "up-to-date",
         "the server offers " + result.manifestVersion + ", this is " + result.runningVersion);
@@ -55,9 +59,11 @@ void UpdateCheck::finish(Platform& platform, const Result& result)
         if (result.silent)
             return;
         auto alert = platform.makeAlert();
-        alert->setMessageText("Orvi Desktop is up to date");
-        alert->setInformativeText("You have version " + result.runningVersion + ".");
-        alert->addButtonWithTitle("OK");
+        alert->setMessageText(localization.localizedString(UIText("Orvi Desktop is up to date")));
+        alert->setInformativeText(replacingPlaceholder(
+            // Translators: %s is the running version, as "1.4.1".
+            localization.localizedString(UIText("You have version %s.")), result.runningVersion));
+        alert->addButtonWithTitle(localization.localizedString(UIText("OK")));
         alert->runModal();
         return;
     }
@@ -71,10 +77,12 @@ void UpdateCheck::finish(Platform& platform, const Result& result)
     defaults.setBool(true, noticeKey);
 
     auto alert = platform.makeAlert();
-    alert->setMessageText("Orvi Desktop " + result.manifestVersion + " is ready");
+    alert->setMessageText(replacingPlaceholder(
+        // Translators: %s is the new version, as "1.4.2"; it can be downloaded.
+        localization.localizedString(UIText("Orvi Desktop %s is ready")), result.manifestVersion));
     alert->setInformativeText(result.release.notes);
-    alert->addButtonWithTitle("Download Update");
-    alert->addButtonWithTitle("Later");
+    alert->addButtonWithTitle(localization.localizedString(UIText("Download Update")));
+    alert->addButtonWithTitle(localization.localizedString(UIText("Later")));
     if (alert->runModal() != AlertResponse::firstButton)
         return;
 

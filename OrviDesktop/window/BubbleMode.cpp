@@ -15,13 +15,15 @@ constexpr double collapsedAlpha = 0.01;
 // A frame this narrow or narrower is a collapsed one, not worth remembering.
 constexpr double widestUnsavedWidth = 100;
 
-constexpr const char* bubbleTitle = "For Help\nClick Orvi";
+// Translators: the round bubble's two lines, in a circle 112 pixels wide:
+// about ten letters a line at most. "Orvi" is the assistant's name.
+constexpr auto bubbleTitle = UIText("For Help\nClick Orvi");
 constexpr Font bubbleFont { 15, FontWeight::heavy };
 constexpr Color bubbleTitleColor { 1, 1, 1, 1 };
 constexpr Color bubbleFill { 0.08, 0.32, 0.36, 1.0 };
 constexpr Color bubbleBorder { 0.96, 0.68, 0.08, 1.0 };
 constexpr double bubbleBorderWidth = 4;
-constexpr const char* bubbleToolTip = "Drag to move. Click to open Orvi.";
+constexpr auto bubbleToolTip = UIText("Drag to move. Click to open Orvi.");
 
 } // namespace
 
@@ -78,7 +80,8 @@ void OrviWindowController::showBubble(bool takeKeyboard)
         auto button = std::make_unique<DraggableOrviBubbleButton>(
             m_platform.makeButton(Rect { 0, 0, bubbleSide, bubbleSide }));
         Button& look = button->button();
-        look.setTitle(bubbleTitle);
+        auto& localization = m_platform.localization();
+        look.setTitle(localization.localizedString(bubbleTitle));
         look.setFont(bubbleFont);
         look.setContentTintColor(bubbleTitleColor);
         look.setBordered(false);
@@ -87,7 +90,7 @@ void OrviWindowController::showBubble(bool takeKeyboard)
         look.setLayerBorderWidth(bubbleBorderWidth);
         look.setLayerBorderColor(bubbleBorder);
         button->setAction([this](DraggableOrviBubbleButton&) { restoreFromBubble(); });
-        look.setToolTip(bubbleToolTip);
+        look.setToolTip(localization.localizedString(bubbleToolTip));
         button->placeIn(*panel);
 
         m_bubbleButton = std::move(button);

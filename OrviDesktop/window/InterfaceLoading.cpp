@@ -62,7 +62,13 @@ void OrviWindowController::loadInterface()
         std::string(PageContract::interfacePageExtension));
     auto pageBytes = pagePath ? fileSystem.readFile(*pagePath) : std::nullopt;
     if (!pageBytes || !isValidUTF8(*pageBytes)) {
-        webView->loadHTMLString(std::string(PageContract::fallbackPage), std::nullopt);
+        webView->loadHTMLString(std::string(PageContract::fallbackPageOpening)
+                + m_platform.localization().localizedString(
+                    // Translators: a page of its own, laid out left to right; a
+                    // right-to-left language wraps it in U+2067 ... U+2069.
+                    UIText("Orvi interface is unavailable."))
+                + std::string(PageContract::fallbackPageClosing),
+            std::nullopt);
         m_homeURL = webView->url();
         return;
     }

@@ -11,13 +11,19 @@ void OrviWindowController::requestMediaCapturePermission(const std::string&, Med
     decisionHandler(singleDevice ? PermissionDecision::grant : PermissionDecision::prompt);
 }
 
+// One whole question for each kind of request, so that each language words
+// it its own way.
 PermissionPrompt OrviWindowController::mediaCapturePrompt(MediaCaptureType type)
 {
-    const char* devices = type == MediaCaptureType::camera ? "your camera"
-        : type == MediaCaptureType::microphone             ? "your microphone"
-        : type == MediaCaptureType::cameraAndMicrophone    ? "your camera and microphone"
-                                                           : "your screen";
-    return { std::string("Allow this page to use ") + devices + "?", "Allow", "Don't Allow" };
+    UIText question = type == MediaCaptureType::camera
+        ? UIText("Allow this page to use your camera?")
+        : type == MediaCaptureType::microphone ? UIText("Allow this page to use your microphone?")
+        : type == MediaCaptureType::cameraAndMicrophone
+        ? UIText("Allow this page to use your camera and microphone?")
+        : UIText("Allow this page to use your screen?");
+    auto& localization = m_platform.localization();
+    return { localization.localizedString(question), localization.localizedString(UIText("Allow")),
+        localization.localizedString(UIText("Don't Allow")) };
 }
 
 } // namespace orvi

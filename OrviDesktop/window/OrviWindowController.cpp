@@ -12,8 +12,8 @@ namespace {
 constexpr Rect initialContentRect { 0, 0, 1180, 780 };
 constexpr uint32_t windowStyle = WindowStyle::titled | WindowStyle::closable
     | WindowStyle::miniaturizable | WindowStyle::resizable | WindowStyle::fullSizeContentView;
+// A name, the same in every language.
 constexpr const char* windowTitle = "Orvi AI Life";
-const WindowControlNames controlNames { "Close", "Minimize", "Menu" };
 
 // One stand-in for every controller, made once for the whole process.
 NullMessageHandler& selfPlaceholder()
@@ -51,7 +51,10 @@ OrviWindowController::OrviWindowController(
 
     m_window = platform.makeWindow(initialContentRect, windowStyle);
     m_window->setTitle(windowTitle);
-    m_window->setControlNames(controlNames);
+    auto& localization = platform.localization();
+    m_window->setControlNames({ localization.localizedString(UIText("Close")),
+        localization.localizedString(UIText("Minimize")),
+        localization.localizedString(UIText("Menu")) });
     m_window->setTitleHidden(true);
     m_window->setTitlebarAppearsTransparent(true);
     m_window->setMovableByWindowBackground(true);

@@ -19,8 +19,10 @@ inline constexpr std::string_view faceImageExtension = "webp";
 inline constexpr std::string_view facePlaceholder = "ORVI_DEFAULT_FACE_DATA";
 inline constexpr std::string_view faceDataURLPrefix = "data:image/webp;base64,";
 
-// Shown instead of the interface when its page cannot be found or read.
-inline constexpr std::string_view fallbackPage = "<h1>Orvi interface is unavailable.</h1>";
+// Shown instead of the interface when its page cannot be found or read, with
+// the message in the user's language.
+inline constexpr std::string_view fallbackPageOpening = "<h1>";
+inline constexpr std::string_view fallbackPageClosing = "</h1>";
 
 inline constexpr std::string_view memberScriptOpening = "window.ORVI_MEMBER_ID = '";
 inline constexpr std::string_view memberScriptClosing = "'; window.ORVI_KIOSK = true;";

@@ -11,6 +11,15 @@ REASON = "Keep the Orvi public assistant ready for voice requests"
 SCREEN_SAVER = "org.freedesktop.ScreenSaver"
 SESSION_MANAGER = ("org.gnome.SessionManager", "/org/gnome/SessionManager", "org.gnome.SessionManager")
 BUILD_DIR = os.path.dirname(BINARY)
+# In the station's language (English without a catalogue for it, as Swedish): the title strip's buttons, the menu, the
+# update alert's message and buttons (the default last), the bubble's title; and what the page is told.
+ENGLISH = (["Close", "Minimize", "Menu"], ["Show Orvi", "Check for Updates...", "Quit Orvi Desktop"],
+           "Orvi Desktop 1.4.2 is ready", ["Later", "Download Update"], "For Help\nClick Orvi")
+LANGUAGES = [({"LANG": "C.UTF-8"}, ["en-US"], ENGLISH),
+             ({"LANG": "de_DE.UTF-8"}, ["de-DE"], (
+                 ["Schließen", "Minimieren", "Menü"], ["Orvi anzeigen", "Nach Updates suchen...", "Orvi Desktop beenden"],
+                 "Orvi Desktop 1.4.2 ist verfügbar", ["Später", "Update laden"], "Für Hilfe\nklicken")),
+             ({"LANG": "de_DE.UTF-8", "LANGUAGE": "sv"}, ["sv"], ENGLISH)]
 
 
 class KeepingAwake(E2ETest):
@@ -117,35 +126,41 @@ class Service(E2ETest):
 
 
 class MenuAndLogin(E2ETest):
-    def alert_says(self, app):
+    def alert_says(self, app, strip):
         alert = wait(app.alerts, 15, "an alert")[0]
         nodes = poll(lambda: self.desktop.accessible(app.process.pid), lambda n: any(x["role"] == "alert" for x in n))
-        buttons = sorted([n for n in nodes if n["role"] == "push button" and n["name"] not in ("Close", "Minimize")],
+        buttons = sorted([n for n in nodes if n["role"] == "push button" and n["name"] not in strip],
                          key=lambda b: b["extents"][0])
         return alert, ([n["name"] for n in nodes if n["role"] == "label" and n["name"]],
                        [(b["name"], b["default"]) for b in buttons])
 
-    def test_the_menu_offers_the_updates_check_and_quits_with_ctrl_q(self):
-        server = self.enterContext(UpdateServer())
+    def test_the_menu_the_alert_and_the_bubble_speak_the_stations_language_and_ctrl_q_quits(self):
+        server, d = self.enterContext(UpdateServer()), self.desktop
         server.serve(manifest("1.4.2"))
-        install = self.install(None)
-        install.write_defaults({"OrviDesktopUpdateNotice.1.4.2": {"boolean": True}})  # the launch's check is quiet
-        app = self.launch(install, server.env())
-        server.wait_for_request()
-        server.wait_until_done()
-        self.press(app, role="toggle button", name="Menu")
-        wait(lambda: self.desktop.accessible(app.process.pid, name="Quit Orvi Desktop"), 10, "the menu")
-        self.assertEqual([n["name"] for n in self.desktop.accessible(app.process.pid, role="push button")
-                          if n["name"] not in ("Close", "Minimize")],
-                         ["Show Orvi", "Check for Updates...", "Quit Orvi Desktop"])
-        self.press(app, role="push button", name="Check for Updates...")
-        alert, says = self.alert_says(app)
-        self.assertEqual(says, (["Orvi Desktop 1.4.2 is ready", "Clearer voice."],
-                                [("Later", False), ("Download Update", True)]))
-        self.desktop.keys(alert, "Escape")
-        wait(lambda: not app.alerts(), 10, "the alert to go")
-        self.desktop.keys(app.window, "ctrl+q")
-        self.assertEqual(app.process.exit_status(5), 0, "Ctrl+Q quits at once")
+        for env, languages, (strip, items, ready, buttons, bubble) in LANGUAGES:
+            with self.subTest(**env):
+                [run.stop() for app in self.apps for run in app.runs]  # a failed language's program is gone
+                server.clear()
+                install = self.install()
+                install.write_defaults({"OrviDesktopUpdateNotice.1.4.2": {"boolean": True}})  # the launch's check is quiet
+                app = self.launch(install, dict(server.env(), **env))
+                self.assertEqual(self.link.of("ready")[-1]["languages"], languages)
+                server.wait_for_request(), server.wait_until_done()
+                self.link.post({"type": "minimize"})
+                labels = lambda: [n["name"] for n in d.accessible(app.process.pid, role="label")]
+                self.assertEqual(poll(labels, bool, 10), [bubble])
+                self.link.post({"type": "wake"})
+                self.press(app, role="toggle button", name=strip[2])
+                wait(lambda: d.accessible(app.process.pid, name=items[2]), 10, "the menu")
+                names = [n["name"] for n in d.accessible(app.process.pid, role="push button")]
+                self.assertEqual(([n for n in names if n not in strip], set(strip[:2]) <= set(names)), (items, True))
+                self.press(app, role="push button", name=items[1])
+                alert, says = self.alert_says(app, strip)
+                self.assertEqual(says, ([ready, "Clearer voice."], [(buttons[0], False), (buttons[1], True)]))
+                d.keys(alert, "Escape")
+                wait(lambda: not app.alerts(), 10, "the alert to go")
+                d.keys(app.window, "ctrl+q")
+                self.assertEqual(app.process.exit_status(5), 0, "Ctrl+Q quits at once")
 
     def test_the_entry_written_at_launch_starts_the_program(self):
         install = self.install(None, folder='Orvi Station "$5" 100%')
@@ -183,7 +198,8 @@ class Installing(E2ETest):
         package = os.environ.get("ORVI_E2E_PACKAGE") or self.skipTest("no package given in ORVI_E2E_PACKAGE")
         depends = run("dpkg-deb", "-f", package, "Depends").replace(",", " ").split()
         self.assertLessEqual({"bubblewrap", "xdg-dbus-proxy", "libwebkit2gtk-4.1-0", "libsystemd0"}, set(depends))
-        self.assertIn("./usr/lib/systemd/user/orvi-desktop.service", run("dpkg-deb", "-c", package))
+        for path in ("./usr/lib/systemd/user/orvi-desktop.service", "./usr/share/locale/ar/LC_MESSAGES/orvi-desktop.mo"):
+            self.assertIn(path, run("dpkg-deb", "-c", package))
         built = os.path.dirname(os.path.dirname(package))  # the tree whose bundle the program knows of
         hidden = ["unshare", "--mount", "sh", "-c", self.HIDE_BUILD_DIR, "sh", built]
         if subprocess.run(hidden + ["true"], capture_output=True).returncode:
@@ -212,6 +228,12 @@ class Installing(E2ETest):
                 with self.subTest(option, display=env.get("DISPLAY")):
                     answer = subprocess.run([install.binary, option], env=env, capture_output=True, text=True, timeout=10)
                     self.assertEqual((answer.returncode, answer.stdout[:len(output)], answer.stderr), (status, output, error))
+        # In German, GLib's words and the program's alike.
+        usage, wrong = (subprocess.run([install.binary, option], env=dict(self.app(install).env, LANG="de_DE.UTF-8"),
+                                      capture_output=True, text=True, timeout=10) for option in ("--help", "--frob"))
+        self.assertEqual((usage.stdout.splitlines()[3], wrong.stderr), (
+            "Zeigt den öffentlichen Assistenten Orvi über dem Bildschirm, hält den Rechner wach",
+            "orvi-desktop: Unbekannte Option --frob\n„orvi-desktop --help“ gibt weitere Auskunft.\n"))
         self.assertEqual((self.desktop.managed(), [f for _, _, files in os.walk(install.dirs["HOME"]) for f in files]),
                          ([], []), "no window, no file")
 

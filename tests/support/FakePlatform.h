@@ -38,7 +38,7 @@ struct FakeWindow final : Window, Logged {
     void setDelegate(WindowDelegate* value) override { delegate = value; }
     void setContentView(View&) override { }
     void setTitle(Text) override { }
-    void setControlNames(const WindowControlNames&) override { }
+    void setControlNames(const WindowControlNames& value) override { names = value; }
     void setTitleHidden(bool) override { }
     void setTitlebarAppearsTransparent(bool) override { }
     void setMovableByWindowBackground(bool value) override { log("movable ", value); }
@@ -63,10 +63,11 @@ struct FakeWindow final : Window, Logged {
     void performWindowDrag(const MouseEvent&) override { log("drag"); }
     Rect rect;
     WindowDelegate* delegate { nullptr };
+    WindowControlNames names;
 };
 
 struct FakeButton final : Button {
-    void setTitle(Text) override { }
+    void setTitle(Text value) override { title = value; }
     void setFont(const Font&) override { }
     void setContentTintColor(const Color&) override { }
     void setBordered(bool) override { }
@@ -74,8 +75,9 @@ struct FakeButton final : Button {
     void setLayerCornerRadius(double) override { }
     void setLayerBorderWidth(double) override { }
     void setLayerBorderColor(const Color&) override { }
-    void setToolTip(Text) override { }
+    void setToolTip(Text value) override { toolTip = value; }
     void setEventHandler(ButtonEventHandler*) override { }
+    std::string title, toolTip;
 };
 
 struct FakeConfiguration final : WebViewConfiguration, UserContentController, Logged {
@@ -142,7 +144,13 @@ struct FakeAlert final : Alert, Logged {
 };
 
 // The services the platform answers with itself.
-struct Services : Application, Screen, ProcessInfo, MainQueue, EventLog, Supervisor { };
+struct Services : Application,
+                  Screen,
+                  ProcessInfo,
+                  MainQueue,
+                  EventLog,
+                  Supervisor,
+                  Localization { };
 struct Stores : Workspace, FileSystem, MainBundle, URLSession { };
 
 struct FakePlatform final : Platform, Services, Stores, Logged {
@@ -167,6 +175,7 @@ struct FakePlatform final : Platform, Services, Stores, Logged {
     URLSession& urlSession() override { return *this; }
     EventLog& eventLog() override { return *this; }
     Supervisor& supervisor() override { return *this; }
+    const Localization& localization() override { return *this; }
     std::unique_ptr<Window> makeWindow(const Rect& rect, uint32_t style) override
     {
         auto window = keep(new FakeWindow, "w" + std::to_string(windows.size()) + ".");
@@ -175,7 +184,8 @@ struct FakePlatform final : Platform, Services, Stores, Logged {
     }
     std::unique_ptr<Button> makeButton(const Rect& rect) override
     {
-        return log("make button ", rect), std::make_unique<FakeButton>();
+        auto button = std::make_unique<FakeButton>();
+        return buttons.push_back(button.get()), log("make button ", rect), std::move(button);
     }
     std::unique_ptr<WebViewConfiguration> makeWebViewConfiguration() override
     {
@@ -195,7 +205,7 @@ struct FakePlatform final : Platform, Services, Stores, Logged {
     void setDelegate(ApplicationDelegate* value) override { delegate = value; }
     int run(int, char**, const CommandLine&) override { return 0; }
     void setActivationPolicy(ActivationPolicy value) override { log("policy ", int(value)); }
-    void setMainMenu(const Menu&) override { log("menu"); }
+    void setMainMenu(const Menu& value) override { menu = value, log("menu"); }
     void unhide() override { log("unhide"); }
     void activateIgnoringOtherApps(bool value) override { log("activate ", value); }
     std::optional<double> lastUserInputTime() const override { return lastInput; }
@@ -230,6 +240,11 @@ struct FakePlatform final : Platform, Services, Stores, Logged {
     void notifyReady() override { log("ready"); }
     void notifyAlive() override { log("alive"); }
     void notifyStopping() override { log("stopping"); }
+    // Marked as asked for in the user's language: a text shown unmarked was not.
+    std::string localizedString(UIText text) const override
+    {
+        return "[" + std::string(text.english) + "]";
+    }
     // Work waits for advance(), which moves the clock on and runs what falls
     // due, with what that submits, and says how much ran.
     void async(std::function<void()> work) override { queue.emplace_back(now, std::move(work)); }
@@ -323,6 +338,8 @@ struct FakePlatform final : Platform, Services, Stores, Logged {
     bool failWrites { false }, failMoves { false };
     long answer { AlertResponse::cancelled };
     std::vector<FakeWindow*> windows;
+    std::vector<FakeButton*> buttons;
+    Menu menu;
     FakeConfiguration* configuration { nullptr };
     std::vector<std::string> requested;
     std::vector<std::function<void(std::optional<Bytes>)>> requests;

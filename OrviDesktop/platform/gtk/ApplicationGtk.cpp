@@ -27,18 +27,19 @@ namespace {
 
 // The program's own options, found by the name GOption hands back.
 struct OwnOptions {
-    const std::vector<CommandLineOption>* options;
+    const CommandLine* commandLine;
 };
 
 gboolean takeOption(const gchar* name, const gchar* value, gpointer data, GError** error)
 {
-    for (const CommandLineOption& option : *static_cast<OwnOptions*>(data)->options) {
+    const CommandLine& commandLine = *static_cast<OwnOptions*>(data)->commandLine;
+    for (const CommandLineOption& option : commandLine.options) {
         if (std::string("--") + option.name != name)
             continue;
         if (option.take(value ? value : ""))
             return TRUE;
-        g_set_error(error, G_OPTION_ERROR, G_OPTION_ERROR_BAD_VALUE, "Cannot use '%s' for %s",
-            value ? value : "", name);
+        g_set_error(error, G_OPTION_ERROR, G_OPTION_ERROR_BAD_VALUE,
+            commandLine.refusedValue.c_str(), value ? value : "", name);
         return FALSE;
     }
     return FALSE;
@@ -61,7 +62,7 @@ int ApplicationGtk::run(int argc, char** argv, const CommandLine& commandLine)
                 G_OPTION_ARG_CALLBACK, reinterpret_cast<gpointer>(takeOption), option.help.c_str(),
                 option.valueName.empty() ? nullptr : option.valueName.c_str() });
     entries.push_back({});
-    OwnOptions own { &commandLine.options };
+    OwnOptions own { &commandLine };
     GOptionGroup* group = g_option_group_new(nullptr, nullptr, nullptr, &own, nullptr);
     g_option_group_add_entries(group, entries.data());
     GOptionContext* context = g_option_context_new(nullptr);
@@ -73,8 +74,9 @@ int ApplicationGtk::run(int argc, char** argv, const CommandLine& commandLine)
     bool parsed = g_option_context_parse(context, &argc, &argv, &error);
     g_option_context_free(context);
     if (!parsed) {
-        g_printerr("%s: %s\nTry '%s --help' for more information.\n", g_get_prgname(),
-            error->message, g_get_prgname());
+        g_printerr("%s: %s\n", g_get_prgname(), error->message);
+        g_printerr(commandLine.tryHelp.c_str(), g_get_prgname());
+        g_printerr("\n");
         g_error_free(error);
         return 2;
     }

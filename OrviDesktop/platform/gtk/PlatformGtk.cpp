@@ -5,6 +5,7 @@
 #include "platform/gtk/ButtonGtk.h"
 #include "platform/gtk/EventLogGLib.h"
 #include "platform/gtk/FileSystemGLib.h"
+#include "platform/gtk/LocalizationGettext.h"
 #include "platform/gtk/MainBundleLinux.h"
 #include "platform/gtk/MainQueueGLib.h"
 #include "platform/gtk/ProcessInfoGtk.h"
@@ -29,6 +30,8 @@ struct PlatformGtk::Services {
     }
 
     std::string applicationID;
+    // First: the locale holds from before the command line is read.
+    LocalizationGettext localization;
     ApplicationGtk application;
     ScreenGtk screen;
     ProcessInfoGtk processInfo;
@@ -95,6 +98,10 @@ EventLog& PlatformGtk::eventLog()
 Supervisor& PlatformGtk::supervisor()
 {
     return m_services->supervisor;
+}
+const Localization& PlatformGtk::localization()
+{
+    return m_services->localization;
 }
 
 // $XDG_CONFIG_HOME/<application id>/defaults.json

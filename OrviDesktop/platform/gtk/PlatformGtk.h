@@ -29,6 +29,7 @@ public:
     URLSession& urlSession() override;
     EventLog& eventLog() override;
     Supervisor& supervisor() override;
+    const Localization& localization() override;
 
     std::unique_ptr<Window> makeWindow(const Rect& contentRect, uint32_t styleMask) override;
     std::unique_ptr<Alert> makeAlert() override;

@@ -1,5 +1,7 @@
 #include "platform/gtk/WebContextGtk.h"
 
+#include "platform/gtk/LocalizationGettext.h"
+
 #include <filesystem>
 
 namespace orvi::gtk {
@@ -39,6 +41,13 @@ WebContextGtk::WebContextGtk(const WebViewConfigurationGtk& configuration)
     } else {
         m_context = webkit_web_context_new();
     }
+    // WebKit copies the list.
+    auto preferred = LocalizationGettext::preferredLanguages();
+    std::vector<const char*> languages;
+    for (const std::string& language : preferred)
+        languages.push_back(language.c_str());
+    languages.push_back(nullptr);
+    webkit_web_context_set_preferred_languages(m_context, languages.data());
     if (!configuration.sandboxed())
         return;
     webkit_web_context_set_sandbox_enabled(m_context, TRUE);

@@ -15,7 +15,9 @@ namespace orvi::gtk {
 // - with a memory limit, the web and network processes free what they can as
 //   they near it, and a process still 15 % over it, looked at twice a second,
 //   is ended: a page allocating without end is ended before its own memory
-//   reaches half as much again.
+//   reaches half as much again;
+// - the pages are told the user's languages (navigator.languages and
+//   Accept-Language), those the program's own texts are looked for in.
 class WebContextGtk {
 public:
     explicit WebContextGtk(const WebViewConfigurationGtk&);

@@ -40,7 +40,9 @@ TEST_F(AppTest, LaunchDoesEverythingInOrderAndChecksQuietlyThreeSecondsLater)
     };
     for (auto [first, then] : std::initializer_list<std::pair<const char*, const char*>> {
              { "menu", "write /home/guest/.config/autostart" },
-             { "begin 10000ffffff Keep", "make web view" }, { "memoryLimit 300", "make web view" },
+             { "begin 10000ffffff [Keep the Orvi public assistant ready for voice requests]",
+                 "make web view" },
+             { "memoryLimit 300", "make web view" },
              { "readable /opt/orvi/bin/OrviDesktop_OrviDesktop.bundle/Resources", "make web view" },
              { "script 01 window.ORVI_MEMBER_ID = 'orvi-kiosk-", "make web view" },
              { "handler- orvi",
@@ -89,4 +91,30 @@ TEST_F(AppTest, AServiceManagerHearsOfTheProgramWhileThePageIsLookedAfter)
     platform.terminate();
     EXPECT_EQ(
         Journal(platform.calls.end() - 2, platform.calls.end()), (Journal { "stopping", "end" }));
+}
+
+// Every text the program shows is asked for in the user's language (its
+// English is checked where it is shown); the bubble's come with its first
+// collapse.
+TEST_F(AppTest, EveryTextItShowsIsAskedForInTheUsersLanguage)
+{
+    auto line = delegate.commandLine();
+    delegate.applicationDidFinishLaunching();
+    auto& controller = *delegate.windowController();
+    controller.minimizeToBubble();
+    auto& menu = platform.menu.items.at(0).submenu;
+    auto& names = platform.windows.at(0)->names;
+    std::vector<std::string> shown { menu.at(0).title, menu.at(1).title, menu.at(3).title,
+        names.close, names.minimize, names.menu, platform.buttons.at(0)->title,
+        platform.buttons.at(0)->toolTip, line.summary, line.versionHelp, line.description,
+        line.refusedValue, line.tryHelp };
+    for (auto& option : line.options)
+        shown.push_back(option.help);
+    for (int type = 0; type <= int(MediaCaptureType::other); ++type) {
+        auto prompt = controller.mediaCapturePrompt(MediaCaptureType(type));
+        shown.insert(shown.end(), { prompt.question, prompt.allow, prompt.deny });
+    }
+    for (Text text : shown)
+        EXPECT_TRUE(text.size() > 2 && text.front() == '[' && text.back() == ']') << text;
+    EXPECT_EQ(shown.at(6), "[For Help\nClick Orvi]");
 }

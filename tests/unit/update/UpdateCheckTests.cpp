@@ -13,13 +13,13 @@ namespace {
 
 // The program runs version 1.4.1; the notice of a version is saved before its
 // alert comes up, so quitting while it is up keeps it.
-const std::string upToDate = "alert Orvi Desktop is up to date|You have version 1.4.1.|OK",
+const std::string upToDate = "alert [Orvi Desktop is up to date]|[You have version 1.4.1.]|[OK]",
                   saved = "mkdir /home/guest/.config/orvi 700"
                           "write /home/guest/.config/orvi/defaults.json 600";
 
 std::string ready(Text version)
 {
-    return "alert Orvi Desktop " + version + " is ready|N.|Download Update|Later";
+    return "alert [Orvi Desktop " + version + " is ready]|N.|[Download Update]|[Later]";
 }
 
 std::string manifest(Text version, Text url = "https://x/")
@@ -59,8 +59,8 @@ TEST(UpdateCheck, SpeaksOnlyWhenItShould)
     }
     EXPECT_TRUE(platform.reloaded()->boolForKey("OrviDesktopUpdateNotice.1.4.2"));
     platform.version.reset();
-    EXPECT_EQ(
-        check(false, manifest("0")), "alert Orvi Desktop is up to date|You have version 0.|OK");
+    EXPECT_EQ(check(false, manifest("0")),
+        "alert [Orvi Desktop is up to date]|[You have version 0.]|[OK]");
 }
 
 TEST(UpdateCheck, ChecksAnswerOnTheMainQueueAndNeverWaitForEachOther)

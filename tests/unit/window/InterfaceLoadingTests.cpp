@@ -16,7 +16,7 @@ TEST(InterfaceLoading, ThePageComesFromTheFirstPlaceThatHasItWithItsFace)
                       resources = "/opt/orvi/share/orvi-desktop",
                       kept = resources + "/OrviDesktop_OrviDesktop.bundle",
                       page = beside + "/index.html", face = beside + "/orvi-default.webp",
-                      fallback = "- <h1>Orvi interface is unavailable.</h1>";
+                      fallback = "- <h1>[Orvi interface is unavailable.]</h1>";
     // Every placeholder is filled, and only the placeholder as written.
     auto faces = [](const std::string& face) { return face + face + " orvi_default_face_data"; };
     const std::string placeholders = faces("ORVI_DEFAULT_FACE_DATA"),
