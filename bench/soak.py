@@ -22,7 +22,9 @@ tree; then the growth of private memory per 1,000 cycles after the first
 --warm-recoveries (10), both by the Theil-Sen estimator (the median of the
 slopes between every two samples); the latency from the page's message to the
 window's final geometry; and the memory once settled. Uses the end-to-end
-harness: a private Xvfb with openbox, xcompmgr and the panel, and the test page.
+harness: a private Xvfb with openbox, xcompmgr and the panel, and the test page;
+with --wayland, the Wayland tests' headless sway, where the end states are read
+from the screen (each look takes a screenshot, so there are no latencies).
 """
 
 import argparse, os, select, shutil, signal, statistics, sys, time
@@ -95,6 +97,8 @@ def main():
     parser.add_argument("--warm-recoveries", type=int, default=10,
                         help="recoveries left out of the memory per recovery (10)")
     parser.add_argument("--settle", type=float, default=10, help="seconds after the last cycle (10)")
+    parser.add_argument("--wayland", action="store_true",
+                        help="natively on a headless sway; the end states read from the screen (slower)")
     parser.add_argument("--orvi", default=os.path.join(BENCH, "..", "build", "release", "orvi-desktop"))
     args = parser.parse_args()
     if not os.access(args.orvi, os.X_OK):
@@ -104,20 +108,33 @@ def main():
     due = {round(k * args.cycles / (args.recoveries + 1)): k for k in range(1, args.recoveries + 1)}
     if len(due) < args.recoveries or 0 in due:
         raise SystemExit("more recoveries than cycles")
-    with Desktop(compositor=True) as desktop:
+    if args.wayland:
+        from sway import AREA, Sway, home
+    with Sway() if args.wayland else Desktop(compositor=True) as desktop:
         install = Install(desktop.link.page, within=desktop.dir)
         app = App(desktop, install, None)
-        app.start().wait_window()
+        if args.wayland:  # what a person sees, as the Wayland tests read it
+            desktop.own(install.parent)
+            app.env.update(XDG_RUNTIME_DIR=desktop.runtime,
+                           WAYLAND_DISPLAY=os.path.basename(desktop.env["WAYLAND_DISPLAY"]))
+            app.start(desktop.prefix + [install.binary])
+            look, shown, hidden = desktop.seen, (AREA, None), (None, home(AREA))
+        else:
+            app.start().wait_window()
+            look, shown, hidden = app.state, expanded(), collapsed()
+            window = desktop.dpy.create_resource_object("window", app.window)
+            window.change_attributes(event_mask=X.StructureNotifyMask)
+            desktop.dpy.flush()
         desktop.link.wait_for("ready")
         desktop.callback(app.process.stop)
         desktop.callback(shutil.rmtree, install.parent, True)
-        window = desktop.dpy.create_resource_object("window", app.window)
-        window.change_attributes(event_mask=X.StructureNotifyMask)
-        desktop.dpy.flush()
         pid, start, page_since = app.process.pid, time.monotonic(), time.monotonic()
 
-        def geometry_reached(frame, timeout=5):
-            """Wall-clock milliseconds at which the window reached frame, or None."""
+        def geometry_reached(frame, want, timeout=5):
+            """Wall-clock milliseconds at which the window reached frame (on Wayland, when the screen showed it),
+            or None."""
+            if args.wayland:
+                return time.time() * 1000 if poll(look, lambda s: s == want, timeout) == want else None
             deadline = time.monotonic() + timeout
             while time.monotonic() < deadline:
                 if desktop.geometry(app.window) == frame:
@@ -134,7 +151,7 @@ def main():
             os.kill(web_process(pid), signal.SIGKILL)
             desktop.link.wait_for("ready", timeout=90, count=readies + 1)  # after at most a minute's pause
             page_since = time.monotonic()
-            return poll(app.state, lambda s: s == want, 2) == want
+            return poll(look, lambda s: s == want, 2) == want
 
         latencies, wrong, recovered, at_cycle, at_recovery = {"collapse": [], "restore": []}, 0, 0, [], []
         print(f"start: {text(memory(pid))}", flush=True)
@@ -142,26 +159,26 @@ def main():
             if cycle in due:  # the program's memory after the recoveries so far, expanded, the page a while alive
                 time.sleep(max(0, page_since + args.page_life - time.monotonic()))
                 at_recovery.append((due[cycle] - 1, memory(pid)["program"]))
-            for kind, message, frame, want in [("collapse", "minimize", COLLAPSED, collapsed()),
-                                               ("restore", "wake", WORK_AREA, expanded())]:
+            for kind, message, frame, want in [("collapse", "minimize", COLLAPSED, hidden),
+                                               ("restore", "wake", WORK_AREA, shown)]:
                 sent = len(desktop.link.of("sent"))
                 desktop.link.send(f"var t = performance.timeOrigin + performance.now(); "
                                   f"post({{type: '{message}'}}); report('sent', t)")
-                reached = geometry_reached(frame)
+                reached = geometry_reached(frame, want)
                 posted = desktop.link.wait_for("sent", count=sent + 1)
-                if reached is None or poll(app.state, lambda s: s == want, 2) != want:
+                if reached is None or poll(look, lambda s: s == want, 2) != want:
                     wrong += 1
-                    print(f"cycle {cycle} {kind}: ended {app.state()}", flush=True)
+                    print(f"cycle {cycle} {kind}: ended {look()}", flush=True)
                     desktop.link.post({"type": "wake"})
-                    poll(app.state, lambda s: s == expanded(), 5)
+                    poll(look, lambda s: s == shown, 5)
                     break
                 latencies[kind].append(reached - posted)
                 if cycle in due and (kind == "collapse") == (due[cycle] % 2 == 1):
                     if not recover(want):
                         wrong += 1
-                        print(f"recovery {due[cycle]} in cycle {cycle} ({kind}): ended {app.state()}", flush=True)
+                        print(f"recovery {due[cycle]} in cycle {cycle} ({kind}): ended {look()}", flush=True)
                         desktop.link.post({"type": "wake"})
-                        poll(app.state, lambda s: s == expanded(), 5)
+                        poll(look, lambda s: s == shown, 5)
                         break
                     recovered += 1
             if cycle in (1, args.cycles) or cycle % args.every == 0:
@@ -172,7 +189,7 @@ def main():
                       f"wrong end states {wrong}; {text(values)}", flush=True)
             if cycle % 200 == 0:
                 desktop.link.clear()
-        for kind, values in latencies.items():
+        for kind, values in latencies.items() if not args.wayland else ():  # there the screenshots take longer
             values.sort()
             print(f"{kind}: median {statistics.median(values):.1f} ms, "
                   f"p95 {values[int(0.95 * (len(values) - 1))]:.1f} ms over {len(values)}")

@@ -7,6 +7,8 @@ import ctypes, glob, os, socket, struct, subprocess, time
 from harness import Desktop, PageLink, run, wait
 
 NOBODY = 65534
+AREA = (0, 28, 1280, 772)  # what the bar leaves of the output
+MAGENTA, TEAL, AMBER = (255, 0, 255), (20, 82, 92), (245, 173, 20)  # the test page, the bubble's fill and ring
 CONFIG = """output HEADLESS-1 resolution 1280x800 position 0 0
 xwayland disable
 default_border none
@@ -19,6 +21,16 @@ bar {
     }
 }
 """
+
+
+def close_to(pixel, colour, tolerance=40):
+    return all(abs(a - b) <= tolerance for a, b in zip(pixel, colour))
+
+
+def home(area):
+    """Where the bubble goes first, on a screen whose work area is area."""
+    x, y, w, h = area
+    return x + w - 136, y + h - 136
 
 
 KEYS = {"Return": 28, "space": 57, "a": 30, "n": 49, "q": 16, "Escape": 1}  # evdev codes
@@ -43,11 +55,13 @@ class VirtualInput:
     stays for the whole session, as a station's does."""
 
     def __init__(self, path):
-        self.sock, self.ids, self.extent = socket.socket(socket.AF_UNIX), iter(range(2, 1 << 20)), (1280, 800)
+        self.sock, self.ids = socket.socket(socket.AF_UNIX), iter(range(2, 1 << 20))
         self.sock.connect(path)
         self.registry, names = next(self.ids), {}
         self.send(1, 1, self.registry)  # wl_display.get_registry
-        self.sync(lambda obj, op, data: obj == self.registry and op == 0 and names.update(self.announced(data)))
+        # Each global announced: its name, then its interface as a string.
+        self.sync(lambda obj, op, data: obj == self.registry and op == 0 and names.update(
+            {data[8:8 + struct.unpack_from("<I", data, 4)[0] - 1].decode(): struct.unpack_from("<I", data)[0]}))
         bound = {}
         for interface in ("wl_seat", "zwlr_virtual_pointer_manager_v1", "zwp_virtual_keyboard_manager_v1"):
             bound[interface] = next(self.ids)
@@ -55,8 +69,7 @@ class VirtualInput:
         self.pointer, self.keyboard = next(self.ids), next(self.ids)
         self.send(bound["zwlr_virtual_pointer_manager_v1"], 0, 0, self.pointer)  # the default seat
         self.send(bound["zwp_virtual_keyboard_manager_v1"], 0, bound["wl_seat"], self.keyboard)
-        keymap = us_keymap()
-        fd = os.memfd_create("keymap")
+        keymap, fd = us_keymap(), os.memfd_create("keymap")
         os.write(fd, keymap)
         self.send(self.keyboard, 0, 1, len(keymap), fds=[fd])  # keymap: XKB v1
         os.close(fd)
@@ -66,12 +79,6 @@ class VirtualInput:
     def string(text):
         data = text.encode() + b"\0"
         return struct.pack("<I", len(data)) + data + b"\0" * (-len(data) % 4)
-
-    @staticmethod
-    def announced(data):
-        name, length = struct.unpack_from("<II", data)
-        interface = data[8:8 + length - 1].decode()
-        return {interface: name}
 
     def send(self, obj, opcode, *args, fds=()):
         payload = b"".join(a if isinstance(a, bytes) else struct.pack("<I", a) for a in args)
@@ -96,15 +103,16 @@ class VirtualInput:
     def now(self):
         return int(time.monotonic() * 1000) & 0xFFFFFFFF
 
-    def move(self, x, y):
-        self.send(self.pointer, 1, self.now(), x, y, *self.extent)  # motion_absolute
+    def pointed(self, opcode, *args):
+        self.send(self.pointer, opcode, self.now(), *args)
         self.send(self.pointer, 4)  # frame
         self.sync()
 
+    def move(self, x, y):
+        self.pointed(1, x, y, 1280, 800)  # motion_absolute, over the whole first output
+
     def button(self, pressed):
-        self.send(self.pointer, 2, self.now(), 0x110, int(pressed))  # BTN_LEFT
-        self.send(self.pointer, 4)
-        self.sync()
+        self.pointed(2, 0x110, int(pressed))  # BTN_LEFT
 
     def click(self, x, y):
         self.move(x, y)
@@ -160,9 +168,27 @@ class Sway(Desktop):
         magic, width, height, depth, pixels = data.split(maxsplit=4)
         return int(width), int(height), pixels
 
-    def pixels(self, *spots):
-        width, _, data = self.shot()
-        return [tuple(data[3 * (y * width + x):3 * (y * width + x) + 3]) for x, y in spots]
-
     def pixel(self, x, y):
-        return self.pixels((x, y))[0]
+        width, _, data = self.shot()
+        return tuple(data[3 * (y * width + x):3 * (y * width + x) + 3])
+
+    def seen(self):
+        """What a person sees: where the page shows (the bounds of its magenta, or None) and where the bubble is (the
+        top-left corner of its amber ring, or None)."""
+        width, height, data = self.shot()
+
+        def bounds(matches, step):
+            spots = [(x, y) for y in range(0, height, step) for x in range(0, width, step)
+                     if matches(data[3 * (y * width + x):3 * (y * width + x) + 3])]
+            if not spots:
+                return None
+            xs, ys = [x for x, _ in spots], [y for _, y in spots]  # then to the pixel
+            exact = [(x, y) for y in range(max(0, min(ys) - step), min(height, max(ys) + step))
+                     for x in range(max(0, min(xs) - step), min(width, max(xs) + step))
+                     if matches(data[3 * (y * width + x):3 * (y * width + x) + 3])]
+            x0, y0 = min(x for x, _ in exact), min(y for _, y in exact)
+            return x0, y0, max(x for x, _ in exact) + 1 - x0, max(y for _, y in exact) + 1 - y0
+
+        teal = bounds(lambda p: close_to(p, TEAL, 6), 8)
+        ring = teal and bounds(lambda p: close_to(p, AMBER), 2)
+        return bounds(lambda p: p == bytes(MAGENTA), 16), ring and ring[:2]

@@ -141,14 +141,6 @@ class Page(E2ETest):
         self.assertTrue(said[0].endswith(": Web content runs without a sandbox: /usr/bin/bwrap cannot make the "
                                          "sandbox: bwrap: No permissions to create new namespace"), said[0])
 
-    def test_quitting_with_the_prompt_open(self):
-        app = self.launch()
-        self.link.run(capture("{audio: true, video: true}"))
-        wait(app.alerts, 15, "the prompt")
-        app.process.send_signal(signal.SIGTERM)
-        self.assertEqual(app.process.exit_status(10), 0)
-        self.assertEqual([line for line in app.process.log().splitlines() if "CRITICAL" in line or "WARNING" in line], [])
-
     def web_process(self, app):
         """The program's web content process."""
         for pid in filter(str.isdigit, os.listdir("/proc")):

@@ -103,7 +103,8 @@ class Update(E2ETest):
                     quit(app, wait(app.alerts, 15, dialog)[0])
                     asked, status = time.monotonic(), app.process.exit_status(5)
                     app.process.stop()
-                    self.assertEqual((status, time.monotonic() - asked < 3), (0, True))
+                    warned = [line for line in app.process.log().splitlines() if "CRITICAL" in line or "WARNING" in line]
+                    self.assertEqual((status, time.monotonic() - asked < 3, warned), (0, True, []))
 
     def test_quitting_is_prompt_while_the_server_stalls(self):
         self.server.serve(silence)

@@ -4,20 +4,10 @@ session from going idle."""
 
 import os, signal, time, unittest
 from harness import E2ETest, poll, wait
-from sway import Sway
+from sway import AREA, MAGENTA, Sway, close_to, home
 from update_server import UpdateServer, manifest
 
-AREA = (0, 28, 1280, 772)
-MAGENTA, TEAL, AMBER, BEHIND = (255, 0, 255), (20, 82, 92), (245, 173, 20), (63, 63, 63)
-
-
-def close_to(pixel, colour, tolerance=40):
-    return all(abs(a - b) <= tolerance for a, b in zip(pixel, colour))
-
-
-def home(area):
-    x, y, w, h = area
-    return x + w - 136, y + h - 136
+BEHIND = (63, 63, 63)
 
 
 class Wayland(E2ETest):
@@ -42,27 +32,6 @@ class Wayland(E2ETest):
         self.link.run("0")
         return app
 
-    def seen(self):
-        """What a person sees: where the page shows (the bounds of its magenta, or None) and where the bubble is (the
-        top-left corner of its amber ring, or None)."""
-        width, height, data = self.desktop.shot()
-
-        def bounds(matches, step):
-            spots = [(x, y) for y in range(0, height, step) for x in range(0, width, step)
-                     if matches(data[3 * (y * width + x):3 * (y * width + x) + 3])]
-            if not spots:
-                return None
-            xs, ys = [x for x, _ in spots], [y for _, y in spots]  # then to the pixel
-            exact = [(x, y) for y in range(max(0, min(ys) - step), min(height, max(ys) + step))
-                     for x in range(max(0, min(xs) - step), min(width, max(xs) + step))
-                     if matches(data[3 * (y * width + x):3 * (y * width + x) + 3])]
-            x0, y0 = min(x for x, _ in exact), min(y for _, y in exact)
-            return x0, y0, max(x for x, _ in exact) + 1 - x0, max(y for _, y in exact) + 1 - y0
-
-        teal = bounds(lambda p: close_to(p, TEAL, 6), 8)
-        ring = teal and bounds(lambda p: close_to(p, AMBER), 2)
-        return bounds(lambda p: p == bytes(MAGENTA), 16), ring and ring[:2]
-
     def drag(self, start, by):
         p = self.desktop.input
         p.move(*start)
@@ -74,7 +43,7 @@ class Wayland(E2ETest):
         p.button(False)
 
     def settle(self, want, timeout=15):
-        self.assertEqual(poll(self.seen, lambda s: s == want, timeout), want)
+        self.assertEqual(poll(self.desktop.seen, lambda s: s == want, timeout), want)
 
     def test_the_assistant_and_its_bubble_where_they_belong(self):
         d, p = self.desktop, self.desktop.input
@@ -93,16 +62,11 @@ class Wayland(E2ETest):
         self.link.post({"type": "minimize"})
         self.settle(collapsed)
         resumes = len(self.link.of("resume"))
-        p.move(1200, 720)
-        p.button(True)
-        for step in range(1, 11):
-            p.move(1200 - 30 * step, 720 - 20 * step)
-            time.sleep(0.02)
-        p.button(False)
+        self.drag((1200, 720), (-300, -200))
         moved = (None, (home(AREA)[0] - 300, home(AREA)[1] - 200))
         self.settle(moved)
         time.sleep(1)
-        self.assertEqual((self.seen(), len(self.link.of("resume"))), (moved, resumes))
+        self.assertEqual((self.desktop.seen(), len(self.link.of("resume"))), (moved, resumes))
         self.link.post({"type": "wake"})
         self.settle(expanded)
         self.link.post({"type": "minimize"})

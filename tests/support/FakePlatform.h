@@ -144,16 +144,11 @@ struct FakeAlert final : Alert, Logged {
 };
 
 // The services the platform answers with itself.
-struct Services : Application,
-                  Screen,
-                  ProcessInfo,
-                  MainQueue,
-                  EventLog,
-                  Supervisor,
-                  Localization { };
+struct Services : Application, Screen, ProcessInfo, MainQueue { };
+struct Reporters : EventLog, Supervisor, Localization { };
 struct Stores : Workspace, FileSystem, MainBundle, URLSession { };
 
-struct FakePlatform final : Platform, Services, Stores, Logged {
+struct FakePlatform final : Platform, Services, Reporters, Stores, Logged {
     // With the interface page in the bundle beside the executable unless told not to.
     explicit FakePlatform(bool withPage = true)
     {
