@@ -1,7 +1,5 @@
-"""A headless sway session (native Wayland, with layer shell) for the real orvi-desktop: a 1280x800 output under a
-28-pixel bar, run as an unprivileged user (sway refuses root) with folders it owns, private session bus and page link;
-its screen read through grim, the pointer and a keyboard driven through the virtual-input protocols and the outputs
-changed through swaymsg."""
+"""A headless sway (native Wayland, layer shell) for orvi-desktop: a 1280x800 output under a 28-pixel bar, run as an
+unprivileged user (sway refuses root); its screen read with grim, a pointer and a keyboard driven on the wire."""
 
 import ctypes, glob, os, socket, struct, subprocess, time
 from harness import Desktop, PageLink, run, wait
@@ -33,7 +31,7 @@ def home(area):
     return x + w - 136, y + h - 136
 
 
-KEYS = {"Return": 28, "space": 57, "a": 30, "n": 49, "q": 16, "Escape": 1}  # evdev codes
+KEYS = {"Return": 28, "space": 57, "n": 49, "q": 16, "Escape": 1}  # evdev codes
 CONTROL = 1 << 2  # the keymap's Control modifier
 
 
@@ -50,9 +48,8 @@ def us_keymap():
 
 
 class VirtualInput:
-    """A pointer and a keyboard of the seat's, through sway's virtual-pointer and virtual-keyboard protocols, spoken
-    on the wire: absolute moves over the layout, the primary button, and keys of an ordinary keymap. The keyboard
-    stays for the whole session, as a station's does."""
+    """The seat's pointer (absolute moves, the primary button) and keyboard (an ordinary keymap, there for the whole
+    session as a station's is), through sway's virtual-pointer and virtual-keyboard protocols."""
 
     def __init__(self, path):
         self.sock, self.ids = socket.socket(socket.AF_UNIX), iter(range(2, 1 << 20))

@@ -1,6 +1,5 @@
-"""Native on Wayland: the assistant and its bubble as layer surfaces on a headless sway, where a person sees them,
-driven by the pointer and the keyboard; dialogs above everything; screens that change; quitting; keeping the
-session from going idle."""
+"""Native on Wayland (a headless sway): the assistant and its bubble where a person sees them, driven by the pointer and
+the keyboard; dialogs above everything; screens that change; quitting; the session kept from idling."""
 
 import os, signal, time, unittest
 from harness import E2ETest, poll, wait
