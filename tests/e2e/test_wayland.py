@@ -20,11 +20,14 @@ class Wayland(E2ETest):
         self.desktop.own(install.parent)
         return install
 
-    def launch(self, install=None, env=None):
-        """Returns once the page is ready and the program has measured what the bar leaves of the output."""
+    def launch(self, install=None, env=None, home=True):
+        """Returns once the page is ready and the program has measured what the bar leaves of the output. Without
+        home, the program has the home folder of the password database: the session's user has none there."""
         app, readies = self.app(install, dict(G_MESSAGES_DEBUG="orvi-desktop", **env or {})), len(self.link.of("ready"))
         app.env.update(XDG_RUNTIME_DIR=self.desktop.runtime,
                        WAYLAND_DISPLAY=os.path.basename(self.desktop.env["WAYLAND_DISPLAY"]))
+        if not home:
+            del app.env["HOME"]
         app.start(self.desktop.prefix + [app.install.binary])
         self.link.wait_for("ready", count=readies + 1)
         wait(lambda: "moved to 0,0 1280x772" in app.process.log(), 15, "the work area")
@@ -60,6 +63,7 @@ class Wayland(E2ETest):
         # A drag moves the bubble with the pointer and opens nothing when let go; the next collapse comes back there.
         self.link.post({"type": "minimize"})
         self.settle(collapsed)
+        self.assertTrue(close_to(d.pixel(1, 798), BEHIND), "the collapsed window is all but clear")
         resumes = len(self.link.of("resume"))
         self.drag((1200, 720), (-300, -200))
         moved = (None, (home(AREA)[0] - 300, home(AREA)[1] - 200))
@@ -104,10 +108,12 @@ class Wayland(E2ETest):
 
     def test_every_way_of_quitting(self):
         p = self.desktop.input
-        for way, quit in [("the close button", lambda app: p.click(21, 44)), ("Ctrl+Q", lambda app: p.key("q", True)),
-                          ("SIGTERM", lambda app: app.process.send_signal(signal.SIGTERM))]:
+        for way, quit, home in [("the close button", lambda app: p.click(21, 44), True),
+                                ("Ctrl+Q", lambda app: p.key("q", True), True),
+                                ("SIGTERM, with no home folder", lambda app: app.process.send_signal(signal.SIGTERM),
+                                 False)]:
             with self.subTest(way):
-                app = self.launch()
+                app = self.launch(home=home)
                 quit(app)
                 self.assertEqual(app.process.exit_status(5), 0)
 

@@ -5,6 +5,7 @@
 #include "platform/gtk/ButtonGtk.h"
 #include "platform/gtk/EventLogGLib.h"
 #include "platform/gtk/FileSystemGLib.h"
+#include "platform/gtk/HomeFolder.h"
 #include "platform/gtk/LocalizationGettext.h"
 #include "platform/gtk/MainBundleLinux.h"
 #include "platform/gtk/MainQueueGLib.h"
@@ -29,8 +30,10 @@ struct PlatformGtk::Services {
     {
     }
 
+    // First of all: GLib reads the home folder once, when first asked.
+    HomeFolder homeFolder;
     std::string applicationID;
-    // First: the locale holds from before the command line is read.
+    // Then the locale holds from before the command line is read.
     LocalizationGettext localization;
     ApplicationGtk application;
     ScreenGtk screen;
