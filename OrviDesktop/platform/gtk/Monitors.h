@@ -22,7 +22,8 @@ struct MonitorLayout {
     std::optional<PixelRect> reference;
     // The main monitor first; none while every output is off.
     std::vector<MonitorArea> monitors;
-    // The main monitor itself, while there is one.
+    // The main monitor when read, to tell a new one; only compared, since it
+    // may have gone by the time it is looked at.
     GdkMonitor* main { nullptr };
     bool operator==(const MonitorLayout&) const = default;
 };
@@ -33,6 +34,9 @@ class Monitors {
 public:
     virtual ~Monitors() = default;
     virtual MonitorLayout read() = 0;
+    // The main monitor as it is now, where a layout read a moment ago may name
+    // one that has gone; null while there is none.
+    virtual GdkMonitor* mainMonitor() = 0;
     // From now on `changed` hears of each change, with whether the monitors
     // themselves changed (or only what panels leave of them).
     virtual void watch(std::function<void(bool monitors)> changed) = 0;

@@ -88,6 +88,12 @@ std::optional<Rect> ScreenGtk::pointsFromPixels(const PixelRect& rect) const
                          : std::nullopt;
 }
 
+GdkMonitor* ScreenGtk::mainMonitor() const
+{
+    layout();
+    return m_monitors ? m_monitors->mainMonitor() : nullptr;
+}
+
 std::optional<PixelRect> ScreenGtk::primaryWorkarea() const
 {
     const MonitorLayout& now = layout();

@@ -43,8 +43,9 @@ public:
     // The primary monitor's geometry, the origin of the program's points;
     // nothing before there is a display.
     const std::optional<PixelRect>& primaryGeometry() const { return layout().reference; }
-    // The main monitor; null while there is none.
-    GdkMonitor* mainMonitor() const { return layout().main; }
+    // The main monitor as it is now, even while a change settles; null while
+    // there is none.
+    GdkMonitor* mainMonitor() const;
     // The primary monitor's work area in pixels; nothing while there is none.
     std::optional<PixelRect> primaryWorkarea() const;
     // From the first change of a burst until the program has heard of it.

@@ -38,6 +38,9 @@ LayerPlacement::LayerPlacement(GtkWindow* window, ScreenGtk& screen, RelativePoi
     g_signal_connect(window, "focus-in-event", G_CALLBACK(focused), this);
     // Before the window's own handler, which takes a close for the user's.
     g_signal_connect(window, "delete-event", G_CALLBACK(closedByCompositor), this);
+    // Hidden by the program, it stays so whatever the compositor did before.
+    g_signal_connect(window, "hide",
+        G_CALLBACK(+[](GtkWidget*, LayerPlacement* self) { self->m_closed = false; }), this);
     g_object_set_data(G_OBJECT(window), "orvi-placement", static_cast<WindowPlacement*>(this));
     screen.addObserver(this);
     apply();
@@ -54,6 +57,8 @@ LayerPlacement::~LayerPlacement()
     }
     g_object_set_data(G_OBJECT(m_window), "orvi-placement", nullptr);
     g_signal_handlers_disconnect_by_data(m_window, this);
+    if (m_monitor)
+        g_object_unref(m_monitor);
     g_object_unref(m_window);
 }
 
@@ -77,10 +82,7 @@ void LayerPlacement::apply()
 {
     auto visible = m_screen.mainScreenVisibleFrame();
     bool covers = visible && sameFrame(m_frame, *visible);
-    if (GdkMonitor* monitor = m_screen.mainMonitor(); monitor != m_monitor) {
-        m_monitor = monitor;
-        gtk_layer_set_monitor(m_window, monitor);
-    }
+    setMonitor(m_screen.mainMonitor());
     gtk_layer_set_anchor(m_window, GTK_LAYER_SHELL_EDGE_LEFT, TRUE);
     gtk_layer_set_anchor(m_window, GTK_LAYER_SHELL_EDGE_BOTTOM, TRUE);
     gtk_layer_set_anchor(m_window, GTK_LAYER_SHELL_EDGE_RIGHT, covers);
@@ -99,10 +101,28 @@ void LayerPlacement::apply()
     gtk_window_resize(m_window, 1, 1);
 }
 
+// Held, so that a monitor that has gone cannot be taken for a new one at its
+// address.
+void LayerPlacement::setMonitor(GdkMonitor* monitor)
+{
+    if (monitor == m_monitor)
+        return;
+    if (monitor)
+        g_object_ref(monitor);
+    if (m_monitor)
+        g_object_unref(m_monitor);
+    m_monitor = monitor;
+    gtk_layer_set_monitor(m_window, monitor);
+}
+
 void LayerPlacement::displayDidChange()
 {
     if (m_screen.mainMonitor() != m_monitor)
         apply();
+    if (m_closed && m_monitor) {
+        m_closed = false;
+        gtk_widget_show(GTK_WIDGET(m_window));
+    }
 }
 
 // The bubble's drag starts at its first movement, which the pointer has made
@@ -191,9 +211,10 @@ gboolean LayerPlacement::buttonsLetGo(LayerPlacement* self)
     return G_SOURCE_REMOVE;
 }
 
-// A layer surface that changes layers is made anew, and loses the keyboard
-// with it; the collapsed assistant, nearly invisible and taking no clicks,
-// stays in the top layer.
+// The collapsed assistant, nearly invisible and taking no clicks, stays in
+// the top layer: lowering it gains nothing, and where the compositor speaks
+// only the first version of layer shell a change of layer maps the surface
+// anew, and it loses the keyboard.
 void LayerPlacement::setFloating(bool) { }
 
 void LayerPlacement::setKeyboard(GtkLayerShellKeyboardMode mode)
@@ -231,17 +252,22 @@ gboolean LayerPlacement::focused(GtkWidget*, GdkEventFocus*, LayerPlacement* sel
     return FALSE;
 }
 
-// Shown again once the compositor has let go of the old surface.
+// Shown again once the compositor has let go of the old surface, on the main
+// output; while there is none, when one comes.
 gboolean LayerPlacement::closedByCompositor(GtkWidget* window, GdkEvent*, LayerPlacement* self)
 {
-    if (!gtk_widget_get_visible(window))
+    if (!gtk_widget_get_visible(window) || self->m_reshow)
         return TRUE;
     gtk_widget_hide(window);
+    self->m_closed = true;
     self->m_reshow = g_idle_add(G_SOURCE_FUNC(+[](LayerPlacement* self) {
         self->m_reshow = 0;
-        self->m_monitor = nullptr;
+        self->setMonitor(nullptr);
         self->apply();
-        gtk_widget_show(GTK_WIDGET(self->m_window));
+        if (self->m_closed && self->m_monitor) {
+            self->m_closed = false;
+            gtk_widget_show(GTK_WIDGET(self->m_window));
+        }
         return G_SOURCE_REMOVE;
     }),
         self);

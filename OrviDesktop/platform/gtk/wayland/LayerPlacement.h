@@ -18,12 +18,15 @@ namespace orvi::gtk {
 //
 // Nothing moves a layer surface but its client: a drag of the title strip or
 // of the bubble, or of an edge, follows the pointer's movements (see
-// RelativePointer.h) until the button is let go, inside the visible frame and
-// never below the minimum size.
+// RelativePointer.h) until the button is let go. A move stays inside the
+// visible frame; a resize never goes below the minimum size (what passes the
+// output's edge the compositor cuts off). Touch drags are not followed: the
+// relative pointer reports only the pointer.
 //
 // Its keyboard is the compositor's to give: on demand, taken when the user
 // clicks the window; presented, the window asks for it exclusively until it
-// has it, then on demand again; ignoring the keyboard, it takes none. A
+// has it (or half a second has passed, for a compositor that never says),
+// then on demand again; ignoring the keyboard, it takes none. A
 // layer surface cannot be minimised, and only the compositor closes one (when
 // its output goes): it then comes back on the main output.
 class LayerPlacement final : public WindowPlacement, public DisplayObserver {
@@ -72,6 +75,7 @@ private:
     static gboolean buttonsLetGo(LayerPlacement*);
     static gboolean focused(GtkWidget*, GdkEventFocus*, LayerPlacement*);
     static gboolean closedByCompositor(GtkWidget*, GdkEvent*, LayerPlacement*);
+    void setMonitor(GdkMonitor*);
 
     GtkWindow* m_window;
     ScreenGtk& m_screen;
@@ -85,6 +89,8 @@ private:
     bool m_takingKeyboard { false };
     guint m_keyboardFallback { 0 };
     guint m_reshow { 0 };
+    // Closed by the compositor and not yet shown again.
+    bool m_closed { false };
 };
 
 } // namespace orvi::gtk

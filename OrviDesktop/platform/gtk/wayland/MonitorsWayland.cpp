@@ -25,7 +25,7 @@ GtkWidget* makeStrip(GdkMonitor* monitor, bool across)
     gtk_widget_set_size_request(widget, 1, 1);
     gtk_widget_set_visual(widget, gdk_screen_get_rgba_visual(gtk_widget_get_screen(widget)));
     gtk_widget_set_app_paintable(widget, TRUE);
-    g_signal_connect(widget, "draw", G_CALLBACK(+[](GtkWidget*, cairo_t* cr, gpointer) {
+    g_signal_connect(widget, "draw", G_CALLBACK(+[](GtkWidget*, cairo_t* cr, gpointer) -> gboolean {
         cairo_set_operator(cr, CAIRO_OPERATOR_CLEAR);
         cairo_paint(cr);
         return TRUE;
@@ -72,8 +72,10 @@ GdkMonitor* MonitorsWayland::mainMonitor()
     m_main = first;
     m_width = m_height = 0;
     for (GtkWidget* strip : { m_across, m_down }) {
-        if (strip && first)
+        if (strip && first) {
             gtk_layer_set_monitor(GTK_WINDOW(strip), first);
+            gtk_widget_show(strip);
+        }
     }
     return m_main;
 }
@@ -111,6 +113,14 @@ void MonitorsWayland::watch(std::function<void(bool monitors)> changed)
     m_across = makeStrip(main, true);
     m_down = makeStrip(main, false);
     for (GtkWidget* strip : { m_across, m_down }) {
+        // The compositor closes a strip whose output has gone; it is kept,
+        // and shown again on the next main output.
+        g_signal_connect(strip, "delete-event",
+            G_CALLBACK(+[](GtkWidget* strip, GdkEvent*, gpointer) -> gboolean {
+                gtk_widget_hide(strip);
+                return TRUE;
+            }),
+            nullptr);
         g_signal_connect(strip, "size-allocate",
             G_CALLBACK(+[](GtkWidget* strip, GtkAllocation* allocation, MonitorsWayland* self) {
                 self->measured(strip, *allocation);

@@ -20,10 +20,10 @@ public:
     ~MonitorsWayland() override;
 
     MonitorLayout read() override;
+    GdkMonitor* mainMonitor() override;
     void watch(std::function<void(bool monitors)> changed) override;
 
 private:
-    GdkMonitor* mainMonitor();
     void measured(GtkWidget* strip, const GtkAllocation&);
 
     GdkMonitor* m_main { nullptr };

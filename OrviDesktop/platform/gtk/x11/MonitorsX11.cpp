@@ -55,15 +55,22 @@ MonitorsX11::~MonitorsX11()
     }
 }
 
+GdkMonitor* MonitorsX11::mainMonitor()
+{
+    GdkDisplay* display = gdk_display_get_default();
+    if (!display)
+        return nullptr;
+    GdkMonitor* primary = gdk_display_get_primary_monitor(display);
+    if (!primary && gdk_display_get_n_monitors(display) > 0)
+        primary = gdk_display_get_monitor(display, 0);
+    return primary;
+}
+
 MonitorLayout MonitorsX11::read()
 {
     MonitorLayout layout;
     GdkDisplay* display = gdk_display_get_default();
-    if (!display)
-        return layout;
-    GdkMonitor* primary = gdk_display_get_primary_monitor(display);
-    if (!primary && gdk_display_get_n_monitors(display) > 0)
-        primary = gdk_display_get_monitor(display, 0);
+    GdkMonitor* primary = mainMonitor();
     if (!primary)
         return layout;
     GdkRectangle rect;

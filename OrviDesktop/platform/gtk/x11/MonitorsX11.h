@@ -14,6 +14,7 @@ public:
     ~MonitorsX11() override;
 
     MonitorLayout read() override;
+    GdkMonitor* mainMonitor() override;
     void watch(std::function<void(bool monitors)> changed) override;
 
 private:
