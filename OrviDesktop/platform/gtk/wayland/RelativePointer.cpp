@@ -38,16 +38,20 @@ void RelativePointer::follow(uint32_t since, std::function<void(double dx, doubl
     attach();
 }
 
-// Once the seat has a pointer.
+// Once the seat has a pointer, and again when the seat's pointer is a new one
+// (the last mouse was unplugged and another plugged in).
 void RelativePointer::attach()
 {
-    if (m_pointer || !m_manager)
+    if (!m_manager)
         return;
     GdkDevice* device
         = gdk_seat_get_pointer(gdk_display_get_default_seat(gdk_display_get_default()));
     wl_pointer* pointer = device ? gdk_wayland_device_get_wl_pointer(device) : nullptr;
-    if (!pointer)
+    if (!pointer || pointer == m_seatPointer)
         return;
+    if (m_pointer)
+        zwp_relative_pointer_v1_destroy(m_pointer);
+    m_seatPointer = pointer;
     static const zwp_relative_pointer_v1_listener listener { motion };
     m_pointer = zwp_relative_pointer_manager_v1_get_relative_pointer(m_manager, pointer);
     zwp_relative_pointer_v1_add_listener(m_pointer, &listener, this);

@@ -38,6 +38,7 @@ private:
 
     zwp_relative_pointer_manager_v1* m_manager;
     zwp_relative_pointer_v1* m_pointer { nullptr };
+    wl_pointer* m_seatPointer { nullptr }; // only compared: the one m_pointer follows
     std::function<void(double, double)> m_moved;
     struct Movement {
         uint32_t time;
