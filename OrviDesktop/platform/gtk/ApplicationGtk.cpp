@@ -17,6 +17,9 @@ ApplicationGtk::ApplicationGtk(const std::string& applicationID)
 
 ApplicationGtk::~ApplicationGtk()
 {
+    // Events no longer come through this object once it is gone.
+    gdk_event_handler_set(
+        +[](GdkEvent* event, gpointer) { gtk_main_do_event(event); }, nullptr, nullptr);
     if (m_applicationMenu)
         g_object_unref(m_applicationMenu);
     g_signal_handlers_disconnect_by_data(m_application, this);

@@ -28,8 +28,10 @@ void MainQueueGLib::async(std::function<void()> work)
 
 void MainQueueGLib::asyncAfter(double seconds, std::function<void()> work)
 {
-    // Rounded up: never earlier than asked.
-    auto milliseconds = static_cast<guint>(std::ceil(std::max(0.0, seconds) * 1000));
+    // Rounded up: never earlier than asked. GLib counts at most 49 days; work
+    // asked for later than that runs then (its callers look at the clock again).
+    double asked = std::ceil(std::max(0.0, seconds) * 1000);
+    auto milliseconds = asked < double(G_MAXUINT) ? static_cast<guint>(asked) : G_MAXUINT;
     g_timeout_add_full(G_PRIORITY_DEFAULT, milliseconds, runOnce,
         new std::function<void()>(std::move(work)), destroy);
 }

@@ -93,7 +93,9 @@ void WebViewGtk::limitPage()
         nullptr);
     // Handled, the print dialog never comes and window.print() returns at once.
     g_signal_connect(m_webView, "print",
-        G_CALLBACK(+[](WebKitWebView*, WebKitPrintOperation*, gpointer) { return TRUE; }), nullptr);
+        G_CALLBACK(
+            +[](WebKitWebView*, WebKitPrintOperation*, gpointer) -> gboolean { return TRUE; }),
+        nullptr);
     g_signal_connect(m_webView, "script-dialog", G_CALLBACK(pageDialogOpened), this);
     g_signal_connect(m_context.context(), "download-started", G_CALLBACK(downloadStarted), nullptr);
 }
