@@ -138,6 +138,11 @@ class Wayland(E2ETest):
         self.settle((small, None))
         mode("1280x800")
         self.settle((AREA, None))
+        bar = lambda height: d.x("swaymsg", "bar", "bar-0", "height", str(height))  # a panel that grows, and shrinks
+        bar(40)
+        self.settle(((0, 40, 1280, 760), None))
+        bar(28)
+        self.settle((AREA, None))
         self.link.post({"type": "minimize"})
         self.settle((None, home(AREA)))
         mode("1024x768")
