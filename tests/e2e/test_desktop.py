@@ -197,7 +197,8 @@ class Installing(E2ETest):
         # The Debian package, unpacked: its program finds its page under /usr alone, the build tree hidden.
         package = os.environ.get("ORVI_E2E_PACKAGE") or self.skipTest("no package given in ORVI_E2E_PACKAGE")
         depends = run("dpkg-deb", "-f", package, "Depends").replace(",", " ").split()
-        self.assertLessEqual({"bubblewrap", "xdg-dbus-proxy", "libwebkit2gtk-4.1-0", "libsystemd0"}, set(depends))
+        self.assertLessEqual({"bubblewrap", "xdg-dbus-proxy", "libwebkit2gtk-4.1-0", "libsystemd0", "libgtk-layer-shell0"},
+                             set(depends))
         for path in ("./usr/lib/systemd/user/orvi-desktop.service", "./usr/share/locale/ar/LC_MESSAGES/orvi-desktop.mo"):
             self.assertIn(path, run("dpkg-deb", "-c", package))
         built = os.path.dirname(os.path.dirname(package))  # the tree whose bundle the program knows of
