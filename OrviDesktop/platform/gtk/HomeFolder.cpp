@@ -10,12 +10,11 @@ namespace orvi::gtk {
 
 namespace {
 
-// The folder GLib takes for the home: HOME when it is set, else the password
-// database's entry.
+// The folder GLib takes for the home: HOME when it is set (even to nothing),
+// else the password database's entry.
 std::string namedHome()
 {
-    const char* home = g_getenv("HOME");
-    if (home && *home)
+    if (const char* home = g_getenv("HOME"))
         return home;
     const passwd* entry = getpwuid(getuid());
     return entry && entry->pw_dir ? entry->pw_dir : "";
