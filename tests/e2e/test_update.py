@@ -106,6 +106,14 @@ class Update(E2ETest):
                     warned = [line for line in app.process.log().splitlines() if "CRITICAL" in line or "WARNING" in line]
                     self.assertEqual((status, time.monotonic() - asked < 3, warned), (0, True, []))
 
+    def test_a_new_page_takes_the_capture_prompt_away(self):
+        app = self.launch(self.install())
+        self.link.run("navigator.mediaDevices.getUserMedia({audio: true, video: true})")
+        wait(app.alerts, 15, "the prompt")
+        self.link.send(f"location.href = '{self.link.page_url}elsewhere'")
+        self.assertEqual(poll(app.alerts, lambda alerts: not alerts, 10), [])
+        self.quit(app)
+
     def test_quitting_is_prompt_while_the_server_stalls(self):
         self.server.serve(silence)
         app = self.launch(self.install(), self.server.env())

@@ -8,6 +8,11 @@ namespace orvi::gtk {
 
 MediaCapturePromptGtk::~MediaCapturePromptGtk()
 {
+    close();
+}
+
+void MediaCapturePromptGtk::close()
+{
     if (m_dialog)
         gtk_widget_destroy(m_dialog);
 }

@@ -14,7 +14,7 @@ namespace orvi::gtk {
 // program gives, above the floating assistant and with the keyboard. One at a
 // time. Every question is answered exactly once: Allow allows, anything else
 // (the other button, Escape, closing it, the program quitting while it is
-// open, a second question while it is open) refuses. Main thread only.
+// open, a second question while it is open, a new page) refuses. Main thread only.
 class MediaCapturePromptGtk {
 public:
     explicit MediaCapturePromptGtk(const ScreenGtk& screen)
@@ -30,6 +30,8 @@ public:
     // page).
     void ask(GtkWindow* parent, const PermissionPrompt&, const std::string& who,
         std::function<void(bool allowed)> answered);
+    // Refuses the question still open, if any: the page that asked is gone.
+    void close();
 
 private:
     void finish(bool allowed);

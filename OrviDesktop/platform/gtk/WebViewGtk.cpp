@@ -43,6 +43,11 @@ void WebViewGtk::hierarchyChanged(GtkWidget*, GtkWidget*, WebViewGtk* self)
 void WebViewGtk::loadChanged(WebKitWebView*, WebKitLoadEvent event, WebViewGtk* self)
 {
     self->m_committed |= event == WEBKIT_LOAD_COMMITTED;
+    // What the page before was asked or allowed is not the new page's.
+    if (event == WEBKIT_LOAD_COMMITTED) {
+        self->m_prompt.close();
+        self->m_captureGranted = false;
+    }
     if (!self->m_navigationDelegate)
         return;
     if (event == WEBKIT_LOAD_COMMITTED)
